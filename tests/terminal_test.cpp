@@ -72,7 +72,9 @@ session start_with_pipes() {
   if (pid == 0) {
     dup2(keys[0], STDIN_FILENO);
     dup2(texts[1], STDOUT_FILENO);
-    for (int fd : {keys[0], keys[1], texts[0], texts[1]}) close(fd);
+    // With a standard stream closed, pipe() may have handed out its number.
+    for (int fd : {keys[0], keys[1], texts[0], texts[1]})
+      if (fd > STDERR_FILENO) close(fd);
     execl(TEKLO_PATH, "teklo", static_cast<char*>(nullptr));
     _exit(127);
   }
