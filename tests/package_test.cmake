@@ -1,0 +1,44 @@
+# Installs or packages teklo into a scratch folder, checks that every file
+# lands where it should, and runs the program found there on one session.
+#   METHOD   install, DEB or ZIP
+#   FILES    paths below the unpacked root, the program first
+#   VERSION  the version a .deb must declare
+file(REMOVE_RECURSE ${WORK})
+set(root ${WORK}/root)
+file(MAKE_DIRECTORY ${root})
+
+function(run)
+  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${BUILD_DIR}
+                  OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE status)
+  if(NOT status STREQUAL "0")
+    message(FATAL_ERROR "${ARGN} failed:\n${out}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+if(METHOD STREQUAL "install")
+  run(${CMAKE_COMMAND} --install . --prefix ${root})
+else()
+  run(${CPACK} -G ${METHOD} -B ${WORK})
+  file(GLOB package ${WORK}/*.deb ${WORK}/*.zip)
+  if(METHOD STREQUAL "DEB")
+    run(dpkg-deb -x ${package} ${root})
+    run(dpkg-deb -I ${package})
+    if(NOT out MATCHES "\n Version: ${VERSION}\n")
+      message(FATAL_ERROR "the package does not declare version ${VERSION}:\n${out}")
+    endif()
+  else()
+    run(${CMAKE_COMMAND} -E chdir ${root} ${CMAKE_COMMAND} -E tar xf ${package})
+  endif()
+endif()
+
+foreach(file IN LISTS FILES)
+  if(NOT EXISTS ${root}/${file})
+    message(FATAL_ERROR "${file} is missing from ${root}")
+  endif()
+endforeach()
+
+list(GET FILES 0 program)
+set(TEKLO ${EMULATOR} ${root}/${program})
+set(ACTUAL ${WORK}/session.actual)
+include(${CMAKE_CURRENT_LIST_DIR}/run_session.cmake)
