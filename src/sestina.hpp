@@ -12,8 +12,6 @@ struct sestina_report {
   sestina totals;                  // "totale sestina"
   sestina recalc;                  // "sestina di ricalcolo"
   std::array<sestina, 4> playable; // "Prima" to "Quarta sestina giocabile"
-
-  friend constexpr bool operator==(const sestina_report&, const sestina_report&) = default;
 };
 
 // 32-bit two's-complement arithmetic that wraps instead of overflowing; the

@@ -9,7 +9,7 @@ namespace {
 struct derivation_case {
   std::int32_t a, b, c, d;
   sestina totals, recalc;
-  std::array<std::int32_t, 8> fifths_and_sixths;  // of the four playable rows
+  std::array<std::int32_t, 8> ends;  // fifth and sixth numbers of the four playable rows
 };
 
 constexpr std::int32_t min = INT32_MIN;
@@ -30,31 +30,15 @@ constexpr derivation_case cases[] = {
      {15, 3, max, max, max, max, max, max}},
 };
 
-sestina playable(const derivation_case& t, int k) {
-  const auto& f = t.fifths_and_sixths;
-  return {t.a, t.b, t.c, t.d, f[static_cast<std::size_t>(2 * k)],
-          f[static_cast<std::size_t>(2 * k + 1)]};
-}
-
 TEST(DeriveSestinas, Table) {
   for (const derivation_case& t : cases) {
     SCOPED_TRACE(testing::Message() << t.a << ' ' << t.b << ' ' << t.c << ' ' << t.d);
     const sestina_report r = derive_sestinas(t.a, t.b, t.c, t.d);
     EXPECT_EQ(r.totals, t.totals);
     EXPECT_EQ(r.recalc, t.recalc);
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(r.playable[static_cast<std::size_t>(k)], playable(t, k));
+    for (std::size_t k = 0; k < 4; ++k)
+      EXPECT_EQ(r.playable[k], (sestina{t.a, t.b, t.c, t.d, t.ends[2 * k], t.ends[2 * k + 1]}));
   }
-}
-
-TEST(DeriveSestinas, RecalcGivesBackTheTermsForSmallNonNegativeInput) {
-  for (std::int32_t a : {0, 3, 1000})
-    for (std::int32_t b : {0, 9, 77})
-      for (std::int32_t c : {0, 1, 500000})
-        for (std::int32_t d : {0, 2, 90}) {
-          const sestina_report r = derive_sestinas(a, b, c, d);
-          EXPECT_EQ(r.recalc, (sestina{b, c, c, d, b, a}));
-          EXPECT_EQ(r.playable[1][4], r.playable[3][4]);
-        }
 }
 
 // Usable at compile time: the derivation is pure.
