@@ -3,22 +3,16 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
-
-#ifdef _WIN32
 #include <cstdlib>
-#include <io.h>
-#else
-#include <cerrno>
-#include <unistd.h>
-#endif
+#include <cstring>
+#include <string>
 
-// Input and output go through buffers of our own on the raw descriptors.
-// stdio on a pipe would hold every prompt back until exit; flushing per key
-// would make batch use crawl. Here pending output is written exactly when
-// the input buffer runs dry, that is, just before the program may wait.
-// On Windows the CRT's _read and _write keep the streams' text mode: CR LF
-// arrives as LF and every LF leaves as CR LF.
+#include "console_platform.hpp"
+
+// Input and output go through buffers of our own. stdio on a pipe would
+// hold every prompt back until exit; flushing per key would make batch use
+// crawl. Here pending output is written exactly when the input buffer runs
+// dry, that is, just before the program may wait.
 
 namespace {
 
@@ -32,35 +26,21 @@ bool input_ended = false;
 char output[buffer_size];
 std::size_t output_len = 0;
 
-long read_some(char* buffer, std::size_t size) {
-#ifdef _WIN32
-  return _read(0, buffer, static_cast<unsigned>(size));
-#else
-  for (;;) {
-    const ssize_t n = ::read(STDIN_FILENO, buffer, size);
-    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
-  }
-#endif
+// A failure that would lose output or input ends the program: a script
+// must never take a cut-short run for a whole one.
+[[noreturn]] void fail(std::string_view what) {
+  const char* reason = platform::error_reason();
+  std::string message = "teklo: ";
+  message += what;
+  message += ": ";
+  message += reason;
+  message += '\n';
+  platform::write_error(message);
+  std::exit(1);
 }
 
-long write_some(const char* data, std::size_t size) {
-#ifdef _WIN32
-  return _write(1, data, static_cast<unsigned>(size));
-#else
-  for (;;) {
-    const ssize_t n = ::write(STDOUT_FILENO, data, size);
-    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
-  }
-#endif
-}
-
-void write_all(const char* data, std::size_t size) {
-  while (size > 0) {
-    const long n = write_some(data, size);
-    if (n <= 0) return;  // A failing output changes nothing in the program's course.
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
+void write_all(std::string_view data) {
+  if (!platform::write_output(data)) fail("impossibile scrivere l'output");
 }
 
 // Like the C library's end-of-file indicator, the end of input is sticky:
@@ -68,9 +48,10 @@ void write_all(const char* data, std::size_t size) {
 bool fill_input() {
   if (input_ended) return false;
   flush_output();
-  const long n = read_some(input, buffer_size);
-  if (n <= 0) {
-    input_ended = true;  // A read error counts as the end of input.
+  const std::ptrdiff_t n = platform::read_input(input, buffer_size);
+  if (n < 0) fail("impossibile leggere l'input");
+  if (n == 0) {
+    input_ended = true;
     return false;
   }
   input_pos = 0;
@@ -92,15 +73,11 @@ bool is_digit(int c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 void clear_screen() {
-#ifdef _WIN32
+  // Only a console has a screen; a pipe or a file keeps only the texts.
+  static const bool console = platform::output_is_console();
+  if (!console) return;
   flush_output();  // What was written before must not land after the clearing.
-  (void)std::system("cls");
-#else
-  // No shell and no external program: a terminal gets the clear sequence in
-  // the same stream as the texts, and a pipe or file keeps only the texts.
-  static const bool terminal = isatty(STDOUT_FILENO) == 1;
-  if (terminal) write_text("\x1b[H\x1b[2J");
-#endif
+  if (!platform::clear_console()) fail("impossibile scrivere l'output");
 }
 
 int read_key() {
@@ -143,7 +120,7 @@ void write_text(std::string_view text) {
   if (text.size() > buffer_size - output_len) {
     flush_output();
     if (text.size() > buffer_size) {
-      write_all(text.data(), text.size());
+      write_all(text);
       return;
     }
   }
@@ -175,6 +152,7 @@ void write_title_box(std::string_view indent) {
 }
 
 void flush_output() {
-  write_all(output, output_len);
+  const std::size_t pending = output_len;
   output_len = 0;
+  write_all(std::string_view(output, pending));
 }

@@ -1,0 +1,261 @@
+// teklo driven live, the way a script through pipes or a person at a
+// terminal drives it.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using std::chrono::steady_clock;
+
+struct session {
+  pid_t pid;
+  int to_child;
+  int from_child;  // the same descriptor as `to_child` under a terminal
+  std::string output;
+
+  // Collects output until `text` appears; false on the end of output or
+  // after ten seconds.
+  bool wait_for(std::string_view text) {
+    const auto deadline = steady_clock::now() + std::chrono::seconds(10);
+    while (output.find(text) == std::string::npos) {
+      if (!read_more(deadline)) return false;
+    }
+    return true;
+  }
+
+  bool read_more(steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - steady_clock::now());
+    pollfd ready{from_child, POLLIN, 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) return false;
+    char buffer[4096];
+    const ssize_t n = read(from_child, buffer, sizeof buffer);
+    if (n <= 0) return false;  // end of output, or EIO from a terminal whose program has gone
+    output.append(buffer, static_cast<std::size_t>(n));
+    return true;
+  }
+
+  void send(std::string_view keys) {
+    ASSERT_EQ(write(to_child, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+
+  // Reads the rest of the output and returns the exit status, or -1 if the
+  // program did not end by itself.
+  int finish() {
+    const auto deadline = steady_clock::now() + std::chrono::seconds(10);
+    while (read_more(deadline)) {
+    }
+    const bool hung = steady_clock::now() >= deadline;
+    if (hung) kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(to_child);
+    if (from_child != to_child) close(from_child);
+    return !hung && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+};
+
+// `flags` go to both pipes, at both ends.
+session start_with_pipes(int flags = 0) {
+  int keys[2], texts[2];
+  if (pipe2(keys, flags) != 0 || pipe2(texts, flags) != 0) ADD_FAILURE() << "pipe";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGPIPE, SIG_DFL);
+    dup2(keys[0], STDIN_FILENO);
+    dup2(texts[1], STDOUT_FILENO);
+    // With a standard stream closed, pipe() may have handed out its number.
+    for (int fd : {keys[0], keys[1], texts[0], texts[1]})
+      if (fd > STDERR_FILENO) close(fd);
+    execl(TEKLO_PATH, "teklo", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(keys[0]);
+  close(texts[1]);
+  return {pid, keys[1], texts[0], {}};
+}
+
+session start_on_terminal() {
+  int terminal = -1;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    execl(TEKLO_PATH, "teklo", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return {pid, terminal, terminal, {}};
+}
+
+constexpr std::string_view clear = "\x1b[H\x1b[2J";
+
+std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string session_file(std::string_view name) {
+  return std::string(SESSIONS_DIR "/") + std::string(name);
+}
+
+// Where the program's standard output goes.
+enum class sink { file, full_disk, closed, reader_gone };
+
+struct outcome {
+  int status;
+  std::string output;  // what reached the file, for sink::file
+  std::string error;
+};
+
+// Runs teklo to its end on `input` and collects what it says.
+outcome run(const std::string& input, sink output) {
+  char path[] = "/tmp/teklo_output_XXXXXX";
+  const int file = mkstemp(path);
+  int error[2], gone[2];
+  if (file < 0 || pipe(error) != 0 || pipe(gone) != 0) ADD_FAILURE() << "set-up";
+  close(gone[0]);
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open(input.c_str(), O_RDONLY), STDIN_FILENO);
+    dup2(error[1], STDERR_FILENO);
+    switch (output) {
+      case sink::file: dup2(file, STDOUT_FILENO); break;
+      case sink::full_disk: dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO); break;
+      case sink::closed: close(STDOUT_FILENO); break;
+      case sink::reader_gone: dup2(gone[1], STDOUT_FILENO); break;
+    }
+    // A parent that ignores SIGPIPE leaves it so: the write fails instead.
+    signal(SIGPIPE, output == sink::reader_gone ? SIG_IGN : SIG_DFL);
+    execl(TEKLO_PATH, "teklo", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(error[1]);
+  close(gone[1]);
+  outcome result{-1, {}, {}};
+  char buffer[4096];
+  for (ssize_t n; (n = read(error[0], buffer, sizeof buffer)) > 0;)
+    result.error.append(buffer, static_cast<std::size_t>(n));
+  close(error[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  close(file);
+  result.output = read_file(path);
+  unlink(path);
+  return result;
+}
+
+// No failure may pass for success: whatever stops the program from
+// reading all its input or writing all its output ends it with status 1
+// and says why. Output already written stays.
+TEST(Failures, EndWithStatusOneAndTheReason) {
+  struct failure_case {
+    const char* input;
+    sink output;
+    int status;
+    const char* error;
+    const char* expected_output;  // session whose .out the output must match
+  } const cases[] = {
+      {"calculation.in", sink::file, 0, "", "calculation.out"},
+      {"calculation.in", sink::full_disk, 1,
+       "teklo: impossibile scrivere l'output: No space left on device\n", nullptr},
+      {"calculation.in", sink::closed, 1,
+       "teklo: impossibile scrivere l'output: Bad file descriptor\n", nullptr},
+      {"calculation.in", sink::reader_gone, 1,
+       "teklo: impossibile scrivere l'output: Broken pipe\n", nullptr},
+      // The start-up screen, written before the read, is not lost.
+      {"/", sink::file, 1, "teklo: impossibile leggere l'input: Is a directory\n", "empty.out"},
+  };
+  for (const failure_case& t : cases) {
+    const std::string input = t.input[0] == '/' ? t.input : session_file(t.input);
+    SCOPED_TRACE(testing::Message() << input << ", output " << static_cast<int>(t.output));
+    const outcome result = run(input, t.output);
+    EXPECT_EQ(result.status, t.status);
+    EXPECT_EQ(result.error, t.error);
+    if (t.expected_output) {
+      EXPECT_EQ(result.output, read_file(session_file(t.expected_output)));
+    }
+  }
+}
+
+// Some runtimes leave their pipes in non-blocking mode. A slow partner on
+// such pipes must still get every byte.
+TEST(Pipes, NonBlockingPipesLoseNothing) {
+  std::string keys;
+  for (int i = 0; i < 2000; ++i) keys += "s\n56 63 76 84\n";
+  keys += "q\n";
+  char path[] = "/tmp/teklo_input_XXXXXX";
+  const int file = mkstemp(path);
+  ASSERT_EQ(write(file, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  close(file);
+  const std::string expected = run(path, sink::file).output;
+  unlink(path);
+
+  // Bursts of keys far apart, and output read a little at a time: teklo
+  // must wait both for its input and for room in its output.
+  signal(SIGPIPE, SIG_IGN);  // Should teklo stop early, the test must say so, not die.
+  session s = start_with_pipes(O_NONBLOCK);
+  std::string_view unsent = keys;
+  const auto deadline = steady_clock::now() + std::chrono::seconds(10);
+  for (int turn = 0;; ++turn) {
+    if (turn % 30 == 0 && !unsent.empty()) {
+      const ssize_t n = write(s.to_child, unsent.data(), std::min<std::size_t>(unsent.size(), 2800));
+      if (n > 0) unsent.remove_prefix(static_cast<std::size_t>(n));
+    }
+    char buffer[4096];
+    const ssize_t n = read(s.from_child, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n > 0) s.output.append(buffer, static_cast<std::size_t>(n));
+    ASSERT_LT(steady_clock::now(), deadline) << "teklo stopped after " << s.output.size() << " bytes";
+    std::this_thread::sleep_for(std::chrono::microseconds(300));
+  }
+  EXPECT_EQ(s.finish(), 0);
+  EXPECT_EQ(s.output.size(), expected.size());
+  EXPECT_TRUE(s.output == expected);
+}
+
+TEST(Pipes, EveryPromptArrivesBeforeTheProgramWaits) {
+  session s = start_with_pipes();
+  ASSERT_TRUE(s.wait_for("   S = TeKLO4  H = Help  Q = Uscita \n"));
+  s.send("s\n");
+  ASSERT_TRUE(s.wait_for(" 56 63 76 84 e quindi premere il tasto Invio.\n\n"));
+  s.send("56 63 76 84\n");
+  ASSERT_TRUE(s.wait_for("Quarta sestina giocabile da un(1) Euro : 56 63 76 84 71 28\n\n"
+                         "\nMenu' S,H,Q inserire una lettera e premere Invio.\n"));
+  s.send("q\n");
+  EXPECT_EQ(s.finish(), 0);
+  EXPECT_TRUE(s.output.ends_with("Uscita Programma, terminato con successo.\n\n"
+                                 "TeKLO v.4.0 - Quadrato Magico - "
+                                 "Laboratorio Sestine Libere, anno 2026\n\n"));
+  EXPECT_EQ(s.output.find('\x1b'), std::string::npos) << "a pipe gets only the texts";
+}
+
+TEST(Terminal, ScreenIsClearedAtStartAndBeforeTheExitText) {
+  session s = start_on_terminal();
+  // The terminal writes each line feed as CR LF.
+  ASSERT_TRUE(s.wait_for("   S = TeKLO4  H = Help  Q = Uscita \r\n"));
+  s.send("q\n");
+  EXPECT_EQ(s.finish(), 0);
+  EXPECT_TRUE(s.output.starts_with(std::string(clear) + "\r\n\r\n\r\n****")) << s.output;
+  const std::size_t last = s.output.rfind(clear);
+  ASSERT_NE(last, 0u) << s.output;
+  EXPECT_EQ(s.output.substr(last + clear.size(), 45),
+            "\r\n\r\nUscita Programma, terminato con successo.");
+}
+
+}  // namespace
