@@ -3,6 +3,8 @@
 #   METHOD   install, DEB or ZIP
 #   FILES    paths below the unpacked root, the program first
 #   VERSION  the version a .deb must declare
+#   LINTIAN  if set, the checker that a .deb must pass without an error or
+#            a warning
 file(REMOVE_RECURSE ${WORK})
 set(root ${WORK}/root)
 file(MAKE_DIRECTORY ${root})
@@ -26,6 +28,9 @@ else()
     run(dpkg-deb -I ${package})
     if(NOT out MATCHES "\n Version: ${VERSION}\n")
       message(FATAL_ERROR "the package does not declare version ${VERSION}:\n${out}")
+    endif()
+    if(LINTIAN)
+      run(${LINTIAN} --fail-on error,warning ${package})
     endif()
   else()
     run(${CMAKE_COMMAND} -E chdir ${root} ${CMAKE_COMMAND} -E tar xf ${package})
