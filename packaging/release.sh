@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Builds every artifact of a release from the committed tree (HEAD), so
+# that two clones of one commit give byte-identical files, and writes them
+# with their SHA256SUMS into DIR (default: dist/ in the source tree).
+#   usage: packaging/release.sh [DIR]
+set -euo pipefail
+
+fail() { echo "release.sh: $*" >&2; exit 1; }
+# Names the Debian package that brings a missing tool.
+need() { command -v "$1" > /dev/null || fail "$1 is missing: apt-get install $2"; }
+need git git
+need cmake cmake
+need g++ g++
+need gzip gzip
+need sha256sum coreutils
+need dpkg-buildflags dpkg-dev
+need dpkg-shlibdeps dpkg-dev
+need file file
+need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+
+top=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
+dist=$(realpath -m "${1:-$top/dist}")
+version=$(git -C "$top" show HEAD:CMakeLists.txt |
+          sed -n 's/^project(teklo VERSION \([0-9.]*\).*/\1/p')
+[ -n "$version" ] || fail "no version in CMakeLists.txt"
+
+# Every time stamp that reaches an artifact is the last commit's.
+export SOURCE_DATE_EPOCH=$(git -C "$top" log -1 --format=%ct)
+export TZ=UTC LC_ALL=C
+umask 022
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+name=teklo-$version
+src=$work/$name
+
+# The source archive, and the tree that everything else is built from.
+git -C "$top" archive --format=tar --prefix="$name/" HEAD | gzip -n -9 > "$work/$name.tar.gz"
+tar -xzf "$work/$name.tar.gz" -C "$work"
+
+# The build folder's path must not leak into the programs.
+prefix_map="-ffile-prefix-map=$src=."
+
+# The Linux program, with the hardening Debian builds its packages with.
+(
+  cd "$src"
+  export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+  export CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS) $prefix_map"
+  export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
+  cmake -S . -B build-linux -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF > /dev/null
+  cmake --build build-linux -j2 > /dev/null
+  cd build-linux && cpack -G DEB > /dev/null
+)
+
+# The Windows program; the linker would stamp it with the time of the build.
+(
+  cd "$src"
+  export CXXFLAGS="$prefix_map" LDFLAGS="-Wl,--no-insert-timestamp"
+  cmake --preset windows -B build-windows -DBUILD_TESTING=OFF > /dev/null
+  cmake --build build-windows -j2 > /dev/null
+  cd build-windows && cpack -G ZIP > /dev/null
+)
+
+mkdir -p "$dist"
+artifacts=("teklo_${version}_amd64.deb" "$name-win64.zip" "$name.tar.gz")
+cp "$src/build-linux/${artifacts[0]}" "$src/build-windows/${artifacts[1]}" \
+   "$work/${artifacts[2]}" "$dist/"
+(cd "$dist" && sha256sum "${artifacts[@]}" > SHA256SUMS && cat SHA256SUMS)
