@@ -16,7 +16,10 @@ need sha256sum coreutils
 need dpkg-buildflags dpkg-dev
 need dpkg-shlibdeps dpkg-dev
 need file file
+need zip zip
 need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+need em++ emscripten
+need npm npm
 
 top=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 dist=$(realpath -m "${1:-$top/dist}")
@@ -35,7 +38,7 @@ name=teklo-$version
 src=$work/$name
 
 # The source archive, and the tree that everything else is built from.
-git -C "$top" archive --format=tar --prefix="$name/" HEAD | gzip -n -9 > "$work/$name.tar.gz"
+git -C "$top" -c tar.umask=0022 archive --format=tar --prefix="$name/" HEAD | gzip -n -9 > "$work/$name.tar.gz"
 tar -xzf "$work/$name.tar.gz" -C "$work"
 
 # The build folder's path must not leak into the programs.
@@ -52,17 +55,39 @@ prefix_map="-ffile-prefix-map=$src=."
   cd build-linux && cpack -G DEB > /dev/null
 )
 
+# Zips the installed folder $1 (under $work) as $1.zip: names in sorted
+# order, every time the commit's, and no owners or other times, which
+# the archivers would otherwise take from the file system.
+zip_folder() {
+  (
+    cd "$work"
+    find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+    find "$1" -type f | sort | zip -X -9 -q "$1.zip" -@
+  )
+}
+
 # The Windows program; the linker would stamp it with the time of the build.
 (
   cd "$src"
   export CXXFLAGS="$prefix_map" LDFLAGS="-Wl,--no-insert-timestamp"
   cmake --preset windows -B build-windows -DBUILD_TESTING=OFF > /dev/null
   cmake --build build-windows -j2 > /dev/null
-  cd build-windows && cpack -G ZIP > /dev/null
+  cmake --install build-windows --strip --prefix "$work/$name-win64" > /dev/null
 )
+zip_folder "$name-win64"
+
+# The page, as a folder to unzip anywhere.
+(
+  cd "$src/web" && npm ci --omit=dev --no-audit --no-fund > /dev/null
+  cd "$src"
+  cmake --preset web -B build-web -DBUILD_TESTING=OFF > /dev/null
+  cmake --build build-web -j2 > /dev/null
+  cmake --install build-web --prefix "$work/$name-web" > /dev/null
+)
+zip_folder "$name-web"
 
 mkdir -p "$dist"
-artifacts=("teklo_${version}_amd64.deb" "$name-win64.zip" "$name.tar.gz")
-cp "$src/build-linux/${artifacts[0]}" "$src/build-windows/${artifacts[1]}" \
-   "$work/${artifacts[2]}" "$dist/"
+artifacts=("teklo_${version}_amd64.deb" "$name-win64.zip" "$name-web.zip" "$name.tar.gz")
+cp "$src/build-linux/${artifacts[0]}" "$work/${artifacts[1]}" "$work/${artifacts[2]}" \
+   "$work/${artifacts[3]}" "$dist/"
 (cd "$dist" && sha256sum "${artifacts[@]}" > SHA256SUMS && cat SHA256SUMS)
