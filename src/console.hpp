@@ -1,8 +1,10 @@
 #pragma once
 
 // The console: keys and numbers in, texts out, and the clearing of the
-// screen. This is the one unit that touches standard input and output, so
-// that every text reaches the user in order and before the program waits.
+// screen. This is the one unit (with its platform files below it) that
+// touches standard input and output, so that every text reaches the user
+// in order and before the program waits. A failure to read or write ends
+// the program with status 1 and one line on standard error.
 
 #include <cstdint>
 #include <string_view>
