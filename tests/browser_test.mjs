@@ -55,12 +55,9 @@ const screen = (page) => page.evaluate(() => {
 });
 
 async function showing(page, text) {
-  await page.waitForFunction((t) => {
-    const { buffer, rows } = window.teklo.terminal;
-    for (let i = 0; i < rows; ++i)
-      if (buffer.active.getLine(buffer.active.viewportY + i).translateToString(true).includes(t)) return true;
-    return false;
-  }, text, { timeout: 10000 });
+  for (const deadline = Date.now() + 10000; Date.now() < deadline; await page.waitForTimeout(50))
+    if ((await screen(page)).some((line) => line.includes(text))) return;
+  throw new Error(`not on the screen: ${text}\n${(await screen(page)).join('\n')}`);
 }
 
 const status = (page) => page.textContent('#stato');
