@@ -1,8 +1,9 @@
 #pragma once
 
 // What the console needs from the system it runs on: one file per
-// platform (console_posix.cpp, console_windows.cpp). Only these files touch
-// a descriptor; the console above them keeps the buffers and the texts.
+// platform (console_posix.cpp, console_windows.cpp, console_web.cpp). Only
+// these files touch a descriptor or the page; the console above them keeps
+// the buffers and the texts.
 
 #include <cstddef>
 #include <string_view>
