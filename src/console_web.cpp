@@ -2,7 +2,7 @@
 
 #include <emscripten.h>
 
-// In the browser the page owns the terminal (web/page.js): it edits each
+// In the browser the page owns the console (web/page.js): it edits each
 // line as it is typed and hands it over on Enter, as a console does. The
 // program keeps its blocking loop: a read suspends it until the page has
 // input for it.
