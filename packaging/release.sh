@@ -19,7 +19,7 @@ need file file
 need zip zip
 need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
 need em++ emscripten
-need npm npm
+need node nodejs
 
 top=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 dist=$(realpath -m "${1:-$top/dist}")
@@ -78,7 +78,6 @@ zip_folder "$name-win64"
 
 # The page, as a folder to unzip anywhere.
 (
-  cd "$src/web" && npm ci --omit=dev --no-audit --no-fund > /dev/null
   cd "$src"
   cmake --preset web -B build-web -DBUILD_TESTING=OFF > /dev/null
   cmake --build build-web -j2 > /dev/null
