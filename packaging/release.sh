@@ -21,6 +21,14 @@ need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
 need em++ emscripten
 need node nodejs
 
+# The artifacts depend on the commit alone: no compiler, flags, toolchain
+# or Debian build option of the caller's reaches the builds.
+for variable in $(compgen -e); do
+  case $variable in
+    CC | CXX | CFLAGS | CXXFLAGS | CPPFLAGS | LDFLAGS | EMCC_* | CMAKE_* | DEB_*) unset "$variable" ;;
+  esac
+done
+
 top=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 dist=$(realpath -m "${1:-$top/dist}")
 version=$(git -C "$top" show HEAD:CMakeLists.txt |
@@ -79,6 +87,7 @@ zip_folder "$name-win64"
 # The page, as a folder to unzip anywhere.
 (
   cd "$src"
+  export CXXFLAGS="$prefix_map"
   cmake --preset web -B build-web -DBUILD_TESTING=OFF > /dev/null
   cmake --build build-web -j2 > /dev/null
   cmake --install build-web --prefix "$work/$name-web" > /dev/null
