@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 // The CRT's _read and _write keep the streams' text mode: CR LF arrives as
@@ -49,9 +48,19 @@ bool output_is_console() {
   return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
-// The console's own command; what it returns changes nothing.
+// Does what the console's "cls" does, the whole buffer blanked in the
+// current colours and the cursor home, without starting an interpreter
+// for it. A console that refuses changes nothing: the texts still follow.
 bool clear_console() {
-  (void)std::system("cls");
+  const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(1));
+  CONSOLE_SCREEN_BUFFER_INFO screen;
+  if (GetConsoleScreenBufferInfo(console, &screen) == 0) return true;
+  const DWORD cells = static_cast<DWORD>(screen.dwSize.X) * static_cast<DWORD>(screen.dwSize.Y);
+  const COORD home{0, 0};
+  DWORD done = 0;
+  (void)FillConsoleOutputCharacterA(console, ' ', cells, home, &done);
+  (void)FillConsoleOutputAttribute(console, screen.wAttributes, cells, home, &done);
+  (void)SetConsoleCursorPosition(console, home);
   return true;
 }
 
