@@ -14,7 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -271,6 +273,7 @@ TEST(Terminal, ClearsInOrderAndEndsWhenTheInputEnds) {
   for (const terminal_case& t : cases) {
     SCOPED_TRACE(t.keys);
     session s = start_on_terminal();
+    ASSERT_GT(s.pid, 0) << "no pseudo-terminal: " << std::strerror(errno);
     ASSERT_TRUE(s.wait_for("   S = TeKLO4  H = Help  Q = Uscita \r\n"));
     s.send(t.keys);
     EXPECT_EQ(s.finish(), 0);
