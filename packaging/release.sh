@@ -17,7 +17,7 @@ need dpkg-buildflags dpkg-dev
 need dpkg-shlibdeps dpkg-dev
 need file file
 need zip zip
-need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+need x86_64-w64-mingw32-g++-win32 g++-mingw-w64-x86-64-win32
 need em++ emscripten
 need node nodejs
 

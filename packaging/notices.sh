@@ -1,0 +1,77 @@
+#!/bin/sh
+# Writes the licences of the third-party code compiled into an artifact,
+# taken at build time from the copyright files of the Debian packages it
+# was built with, so that the notice follows those packages' changes.
+#   usage: notices.sh windows|web OUTPUT
+set -eu
+out=$2
+doc=/usr/share/doc
+
+# The paragraphs of a machine-readable copyright file ($2) whose Files
+# match the regular expression $1, and the stand-alone License paragraphs
+# that they name.
+paragraphs() {
+  awk -v want="$1" '
+    BEGIN { RS = ""; FS = "\n" }
+    { text[NR] = $0 }
+    $1 ~ /^Files:/ {
+      files = $1
+      for (i = 2; i <= NF && $i ~ /^[ \t]/; ++i) files = files " " $i
+      sub(/^Files:/, "", files)
+      n = split(files, patterns, /[ \t]+/)
+      for (j = 1; j <= n; ++j) if (patterns[j] != "" && patterns[j] ~ want) chosen[NR] = 1
+      if (!chosen[NR]) next
+      for (i = 1; i <= NF; ++i) if ($i ~ /^License:/) {
+        names = $i
+        sub(/^License:[ \t]*/, "", names)
+        k = split(names, name, / or | and |, /)
+        for (j = 1; j <= k; ++j) needed[name[j]] = 1
+      }
+    }
+    $1 ~ /^License:/ { own = $1; sub(/^License:[ \t]*/, "", own); licence[NR] = own }
+    END {
+      for (i = 1; i <= NR; ++i) if (chosen[i]) print text[i] "\n"
+      for (i = 1; i <= NR; ++i) if ((i in licence) && (licence[i] in needed)) print text[i] "\n"
+    }' "$2"
+}
+
+# Lines of a file ($3) from the one that begins with $1 to the one that
+# begins with $2.
+between() { awk -v from="$1" -v to="$2" 'index($0, from) == 1 { on = 1 } on { print } on && index($0, to) == 1 { exit }' "$3"; }
+
+# Prints what the command $@ prints, and fails if that is nothing: a
+# copyright file that changed its form must not leave a licence out.
+part() {
+  text=$("$@")
+  [ -n "$text" ] || { echo "notices.sh: nothing found by: $*" >&2; exit 1; }
+  printf '%s\n\n' "$text"
+}
+
+heading() {
+  printf '%s\n' "========================================================================" \
+                "$1 (dal pacchetto Debian $2 $(dpkg-query -W -f '${Version}' "$2"))" \
+                "========================================================================" ""
+}
+
+{
+  echo "teklo contiene, compilato al suo interno, codice di terzi: le sue licenze"
+  echo "seguono qui, tratte dai file di copyright dei pacchetti Debian con cui"
+  echo "teklo è stato costruito. La licenza di teklo è in LICENSE.txt."
+  echo
+  case $1 in
+    windows)
+      heading "MinGW-w64: la libreria di avvio e di sistema del programma" mingw-w64-x86-64-dev
+      part paragraphs '^(\*|mingw-w64-crt/.*)$' "$doc/mingw-w64-x86-64-dev/copyright"
+      heading "GCC: libgcc e libstdc++" gcc-mingw-w64-base
+      part between 'The following runtime libraries are licensed' ' - libvtv' "$doc/gcc-mingw-w64-base/copyright"
+      part between 'GCC RUNTIME LIBRARY EXCEPTION' 'requirements of the license of GCC.' "$doc/gcc-mingw-w64-base/copyright"
+      ;;
+    web)
+      heading "Emscripten e le sue librerie di sistema (musl, libc++, libc++abi, compiler-rt)" emscripten
+      part paragraphs '^(\*|system/lib/.*)$' "$doc/emscripten/copyright"
+      ;;
+    *) echo "notices.sh: windows or web, not '$1'" >&2; exit 1 ;;
+  esac
+} > "$out.new"
+# Windows' own programs read CR LF line ends.
+if [ "$1" = windows ]; then sed 's/$/\r/' "$out.new" > "$out" && rm "$out.new"; else mv "$out.new" "$out"; fi
