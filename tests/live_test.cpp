@@ -29,6 +29,15 @@ namespace {
 
 using std::chrono::steady_clock;
 
+// Replaces the process with teklo: through the emulator, where the tests
+// run under one, since the emulated process cannot start the target's
+// programs by itself.
+[[noreturn]] void exec_teklo() {
+  static const char* const command[] = {TEKLO_COMMAND, nullptr};
+  execvp(command[0], const_cast<char* const*>(command));
+  _exit(127);
+}
+
 struct session {
   pid_t pid;
   int to_child;
@@ -91,8 +100,7 @@ session start_with_pipes(int status_flags = 0) {
     // With a standard stream closed, pipe() may have handed out its number.
     for (int fd : {keys[0], keys[1], texts[0], texts[1]})
       if (fd > STDERR_FILENO) close(fd);
-    execl(TEKLO_PATH, "teklo", static_cast<char*>(nullptr));
-    _exit(127);
+    exec_teklo();
   }
   close(keys[0]);
   close(texts[1]);
@@ -103,8 +111,7 @@ session start_on_terminal() {
   int terminal = -1;
   const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
   if (pid == 0) {
-    execl(TEKLO_PATH, "teklo", static_cast<char*>(nullptr));
-    _exit(127);
+    exec_teklo();
   }
   return {pid, terminal, terminal, {}};
 }
@@ -149,8 +156,7 @@ outcome run(const std::string& input, sink output) {
     }
     // A parent that ignores SIGPIPE leaves it so: the write fails instead.
     signal(SIGPIPE, output == sink::reader_gone ? SIG_IGN : SIG_DFL);
-    execl(TEKLO_PATH, "teklo", static_cast<char*>(nullptr));
-    _exit(127);
+    exec_teklo();
   }
   close(error[1]);
   close(gone[1]);
