@@ -17,6 +17,8 @@ need dpkg-buildflags dpkg-dev
 need dpkg-shlibdeps dpkg-dev
 need file file
 need zip zip
+need aarch64-linux-gnu-g++ g++-aarch64-linux-gnu
+need arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf
 need x86_64-w64-mingw32-g++-win32 g++-mingw-w64-x86-64-win32
 need em++ emscripten
 need node nodejs
@@ -52,16 +54,23 @@ tar -xzf "$work/$name.tar.gz" -C "$work"
 # The build folder's path must not leak into the programs.
 prefix_map="-ffile-prefix-map=$src=."
 
-# The Linux program, with the hardening Debian builds its packages with.
-(
-  cd "$src"
-  export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-  export CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS) $prefix_map"
-  export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-  cmake -S . -B build-linux -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF > /dev/null
-  cmake --build build-linux -j2 > /dev/null
-  cd build-linux && cpack -G DEB > /dev/null
-)
+# The Linux program for a Debian architecture ($1), built in $2 with the
+# hardening Debian builds that architecture's packages with; the rest of
+# the arguments go to cmake.
+debian_package() {
+  (
+    cd "$src"
+    export DEB_HOST_ARCH=$1 DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    export CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS) $prefix_map"
+    export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
+    cmake -S . -B "$2" "${@:3}" -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF > /dev/null
+    cmake --build "$2" -j2 > /dev/null
+    cd "$2" && cpack -G DEB > /dev/null
+  )
+}
+debian_package amd64 build-linux
+debian_package arm64 build-arm64 --preset linux-arm64
+debian_package armhf build-armhf --preset linux-armhf
 
 # Zips the installed folder $1 (under $work) as $1.zip: names in sorted
 # order, every time the commit's, and no owners or other times, which
@@ -95,7 +104,8 @@ zip_folder "$name-win64"
 zip_folder "$name-web"
 
 mkdir -p "$dist"
-artifacts=("teklo_${version}_amd64.deb" "$name-win64.zip" "$name-web.zip" "$name.tar.gz")
-cp "$src/build-linux/${artifacts[0]}" "$work/${artifacts[1]}" "$work/${artifacts[2]}" \
-   "$work/${artifacts[3]}" "$dist/"
+artifacts=("teklo_${version}_amd64.deb" "teklo_${version}_arm64.deb" "teklo_${version}_armhf.deb"
+           "$name-win64.zip" "$name-web.zip" "$name.tar.gz")
+cp "$src"/build-{linux,arm64,armhf}/teklo_*.deb "$work/$name-win64.zip" "$work/$name-web.zip" \
+   "$work/$name.tar.gz" "$dist/"
 (cd "$dist" && sha256sum "${artifacts[@]}" > SHA256SUMS && cat SHA256SUMS)
