@@ -2,14 +2,6 @@
 # Pi OS on current boards, ARM laptops and servers) with Debian's cross
 # compiler (g++-aarch64-linux-gnu). The tests run the target's programs under
 # qemu-user, with the target's libraries from /usr/aarch64-linux-gnu.
-set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
-
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(cross_triple aarch64-linux-gnu)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)

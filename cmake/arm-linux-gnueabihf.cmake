@@ -3,14 +3,6 @@
 # cross compiler (g++-arm-linux-gnueabihf). The tests run the target's
 # programs under qemu-user, with the target's libraries from
 # /usr/arm-linux-gnueabihf.
-set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR arm)
-
-set(CMAKE_C_COMPILER arm-linux-gnueabihf-gcc)
-set(CMAKE_CXX_COMPILER arm-linux-gnueabihf-g++)
-
-set(CMAKE_FIND_ROOT_PATH /usr/arm-linux-gnueabihf)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(cross_triple arm-linux-gnueabihf)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
