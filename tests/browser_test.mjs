@@ -179,7 +179,6 @@ async function phone(tab, site) {
   const compose = (text) => cdp.send('Input.imeSetComposition', { text, selectionStart: text.length, selectionEnd: text.length });
   const key229 = (type) => cdp.send('Input.dispatchKeyEvent', { type, windowsVirtualKeyCode: 229, key: 'Unidentified' });
   const tap = (name) => page.tap(`[data-tasto="${name}"]`);
-  const field = (fn) => page.$eval('#riga', fn);
   await page.goto(`${site}/index.html`);
   await showing(tab, menuLine);
 
@@ -225,7 +224,8 @@ async function phone(tab, site) {
   await tap('copia');
   assert.equal(await page.evaluate(() => navigator.clipboard.readText()), startScreen);
 
-  // Copy with a selection keeps the program; without one Ctrl+C interrupts.
+  // With a selection Ctrl+C leaves the copy to the browser and teklo goes
+  // on; Ctrl+Shift+C copies it.
   await insert('s\n1 2 3 4\n');
   await showing(tab, reminder);
   await page.evaluate((row) => {
