@@ -30,12 +30,17 @@
     try { localStorage.setItem(key, value); } catch { /* the size then lasts this visit */ }
   }
 
+  // The width of 80 columns per pixel of font size, measured once.
+  let columnsPerPixel = 0;
+
   // Font size at which 80 columns take `room` pixels.
   function fittingSize(room) {
-    const probe = document.createElement('canvas').getContext('2d');
-    probe.font = `100px ${getComputedStyle(screenBox).fontFamily}`;
-    const perPixel = probe.measureText('0'.repeat(columns)).width / 100;
-    return Math.min(largestFit, Math.floor((room / perPixel) * 10) / 10);
+    if (!columnsPerPixel) {
+      const probe = document.createElement('canvas').getContext('2d');
+      probe.font = `100px ${getComputedStyle(screenBox).fontFamily}`;
+      columnsPerPixel = probe.measureText('0'.repeat(columns)).width / 100;
+    }
+    return Math.min(largestFit, Math.floor((room / columnsPerPixel) * 10) / 10);
   }
 
   function applySize() {
@@ -360,9 +365,7 @@
     insert(text);
   });
 
-  // A word still being composed when Enter came is committed now.
-  field.addEventListener('compositionend', () => keepLineInView());
-  field.addEventListener('input', () => keepLineInView());
+  field.addEventListener('input', keepLineInView);
 
   // A tap on the console brings the line and its keyboard, or a new run.
   screenBox.addEventListener('click', () => {
