@@ -301,7 +301,8 @@
     }
   }
 
-  const modifiers = ['Shift', 'Control', 'Alt', 'AltGraph', 'Meta', 'CapsLock', 'Tab', 'Unidentified'];
+  // Keys that type nothing; the browser keeps them (Tab moves the focus).
+  const typeNothing = ['Shift', 'Control', 'Alt', 'AltGraph', 'Meta', 'CapsLock', 'Tab', 'Unidentified'];
 
   document.addEventListener('keydown', (event) => {
     if (event.defaultPrevented || event.altKey) return;
@@ -313,7 +314,7 @@
       copy();
       return;
     }
-    if (event.metaKey || modifiers.includes(event.key)) return;  // the Mac's Cmd+C copies
+    if (event.metaKey || typeNothing.includes(event.key)) return;  // the Mac's Cmd+C copies
     if (control && key === 'c') {
       if (selection()) return;  // the browser copies it; teklo goes on
       event.preventDefault();
