@@ -2,11 +2,13 @@
 // line being typed is a real text field below it, so that the browser's
 // own editing (a soft keyboard's composition, suggestions, dictation,
 // paste) does the work, and Enter hands the line to teklo as a console
-// would. When teklo ends, the status line says so and a key, a tap on the
-// console or Invio starts it again, from a fresh instance.
+// would. When teklo ends, the status line says so and the rows stay, to be
+// read, scrolled and copied, until Enter, typing, a tap on the console or
+// Invio starts it again, from a fresh instance.
 'use strict';
 
 (() => {
+  const page = document.querySelector('main');
   const screenBox = document.getElementById('schermo');
   const log = document.getElementById('terminale');
   const field = document.getElementById('riga');
@@ -17,37 +19,42 @@
 
   // --- Text size: by default 80 columns fit the width; larger wraps ---
 
-  const sizeKey = 'teklo.dimensione-testo';
+  // The size chosen with A+, in pixels, or 0 for "80 columns fit". It is
+  // kept as a size, not as a step in the list of sizes, because the list
+  // changes when the phone turns and the choice must not.
+  const sizeKey = 'teklo.dimensione-testo-px';
   const largerSizes = [12, 14, 16, 18, 20, 24, 28, 32];
   const largestFit = 20;
-  let sizeStep = Number(remembered(sizeKey)) || 0;
+  let chosenSize = Number(remembered(sizeKey)) || 0;
 
   function remembered(key) {
     try { return localStorage.getItem(key); } catch { return null; }  // storage may be off
   }
 
   function remember(key, value) {
-    try { localStorage.setItem(key, value); } catch { /* the size then lasts this visit */ }
+    try {
+      if (value) localStorage.setItem(key, value);
+      else localStorage.removeItem(key);
+    } catch { /* the size then lasts this visit */ }
   }
 
   // The width of 80 columns per pixel of font size, measured once.
   let columnsPerPixel = 0;
 
-  // Font size at which 80 columns take `room` pixels.
-  function fittingSize(room) {
+  // The sizes A+ and A− step through: the fitting one, then those clearly
+  // larger.
+  function sizes() {
     if (!columnsPerPixel) {
       const probe = document.createElement('canvas').getContext('2d');
       probe.font = `100px ${getComputedStyle(screenBox).fontFamily}`;
       columnsPerPixel = probe.measureText('0'.repeat(columns)).width / 100;
     }
-    return Math.min(largestFit, Math.floor((room / columnsPerPixel) * 10) / 10);
+    const fit = Math.min(largestFit, Math.floor((screenBox.clientWidth / columnsPerPixel) * 10) / 10);
+    return [fit, ...largerSizes.filter((size) => size > fit * 1.1)];
   }
 
   function applySize() {
-    const fit = fittingSize(screenBox.clientWidth);
-    const sizes = [fit, ...largerSizes.filter((size) => size > fit * 1.1)];
-    sizeStep = Math.max(0, Math.min(sizeStep, sizes.length - 1));
-    const size = sizes[sizeStep];
+    const size = Math.max(sizes()[0], chosenSize);
     screenBox.style.fontSize = `${size}px`;
     // Phones zoom into a focused field whose text is under 16 px; the
     // field is drawn at 16 px and scaled down to the console's size.
@@ -60,18 +67,36 @@
   }
 
   function changeSize(by) {
-    sizeStep = Math.max(0, sizeStep + by);
+    const steps = sizes();
+    const shown = Math.max(steps[0], chosenSize);
+    let step = steps.length - 1;
+    while (step > 0 && steps[step] > shown) --step;
+    step = Math.max(0, Math.min(step + by, steps.length - 1));
+    chosenSize = step === 0 ? 0 : steps[step];
+    remember(sizeKey, chosenSize ? String(chosenSize) : '');
     applySize();
-    remember(sizeKey, String(sizeStep));
   }
 
   function keepLineInView() {
     screenBox.scrollTop = screenBox.scrollHeight;
   }
 
-  // --- Output: plain rows, the screen cleared on teklo's sequence ---
+  // iOS ignores interactive-widget: its soft keyboard covers the bottom of
+  // the page instead of shrinking it. While it does, the page takes only
+  // the part left in view, so that the typed line and the buttons stay
+  // above the keyboard. A page zoomed in by the user is left as it is.
+  function fitToViewport() {
+    const viewport = window.visualViewport;
+    const covered = Math.abs(viewport.scale - 1) < 0.01 &&
+                    document.documentElement.clientHeight - viewport.height > 1;
+    page.style.position = covered ? 'fixed' : '';
+    page.style.inset = covered ? `${viewport.offsetTop}px 0 auto 0` : '';
+    page.style.height = covered ? `${viewport.height}px` : '';
+    keepLineInView();
+  }
 
-  const decoder = new TextDecoder();
+  // --- The screen: plain rows, cleared on teklo's sequence ---
+
   let unshown = '';        // written and not yet in the log
   let clearPending = false;
   let showScheduled = false;
@@ -88,6 +113,12 @@
       showScheduled = true;
       setTimeout(show, 0);
     }
+  }
+
+  function clearScreen() {
+    unshown = '';
+    clearPending = true;
+    show();
   }
 
   // A row of asterisks only draws the title box: a screen reader skips it.
@@ -122,21 +153,61 @@
     keepLineInView();
   }
 
-  // --- Runs: each instance of teklo has its own input ---
+  // --- Runs: each instance of teklo with everything of its own ---
 
   const encoder = new TextEncoder();
-  let run = null;           // the running instance's input, or null
-  let lastPause = 0;
 
+  // A failure to load teklo, which a new run would meet again.
+  class LoadError extends Error {}
+
+  // One instance of teklo, its input and its output. Once cancelled it is
+  // cut off: its pending read is never answered, so it reads no further
+  // byte, and whatever it still writes is dropped.
   class Run {
     constructor() {
-      this.chunks = [];     // bytes handed over and not yet read
+      this.chunks = [];      // bytes handed over and not yet read
       this.queued = 0;
-      this.ended = false;   // Ctrl+D on an empty line
-      this.reader = null;   // teklo's read in progress
+      this.early = [];       // typed before teklo first asked for input
+      this.listening = false;
+      this.ended = false;    // Ctrl+D on an empty line
+      this.reader = null;    // teklo's read in progress
+      this.decoder = new TextDecoder();
+      this.lastPause = 0;
+      this.cancelled = false;
     }
 
-    give(text) {
+    // Loads the instance and runs it to its end; resolves to its exit
+    // status, or to null if the run was cancelled before it began.
+    async execute() {
+      if (typeof WebAssembly !== 'object') throw new LoadError('questo browser non esegue WebAssembly');
+      if (typeof createTeklo !== 'function') throw new LoadError('il file teklo.js manca o è danneggiato');
+      let program;
+      try {
+        program = await createTeklo({
+          readInput: (size) => this.read(size),
+          writeOutput: (bytes) => this.write(bytes),
+        });
+      } catch (error) {
+        throw new LoadError(`il programma non si carica (${error && error.message})`);
+      }
+      if (this.cancelled) return null;
+      try {
+        return await program.ccall('main', 'number', ['number', 'number'], [0, 0], { async: true });
+      } catch (error) {
+        if (error && error.name === 'ExitStatus') return error.status;
+        throw error;
+      }
+    }
+
+    // Text typed for teklo: echoed, as a console echoes it, and queued.
+    // While teklo loads it waits, so that the echo lands after the
+    // start-up screen instead of under its clearing.
+    type(text) {
+      if (!this.listening) {
+        this.early.push(text);
+        return;
+      }
+      write(text);
       const bytes = encoder.encode(text);
       if (bytes.length > 0) {
         this.chunks.push(bytes);
@@ -150,26 +221,43 @@
       this.feed();
     }
 
+    cancel() {
+      this.cancelled = true;
+      this.chunks = [];
+      this.queued = 0;
+      this.early = [];
+      this.reader = null;
+    }
+
+    write(bytes) {
+      if (!this.cancelled) write(this.decoder.decode(bytes, { stream: true }));
+    }
+
     read(size) {
       return new Promise((resolve) => {
+        if (this.cancelled) return;
         this.reader = { size, resolve };
+        if (!this.listening) {
+          this.listening = true;
+          for (const text of this.early.splice(0)) this.type(text);
+        }
         this.feed();
       });
     }
 
     feed() {
-      if (!this.reader || (this.queued === 0 && !this.ended)) return;
+      if (this.cancelled || !this.reader || (this.queued === 0 && !this.ended)) return;
       const { size, resolve } = this.reader;
       this.reader = null;
       const bytes = this.take(size);
       // A long paste keeps teklo busy: let the page draw and take keys now
       // and then instead of freezing until it is done.
       const now = performance.now();
-      if (now - lastPause < 30) {
+      if (now - this.lastPause < 30) {
         resolve(bytes);
       } else {
-        lastPause = now;
-        setTimeout(() => resolve(bytes), 0);
+        this.lastPause = now;
+        setTimeout(() => { if (!this.cancelled) resolve(bytes); }, 0);
       }
     }
 
@@ -189,59 +277,51 @@
     }
   }
 
+  let run = null;          // the run that owns the console, or null when stopped
+  let standing = '';       // what the status line says while stopped
+
+  function say(message) {
+    status.textContent = [message, standing].filter(Boolean).join(' ');
+  }
+
   function stop(message) {
+    run?.cancel();
     run = null;
-    status.textContent = `${message} Premere un tasto o toccare la console per ricominciare.`;
+    standing = message;
+    say('');
   }
 
-  function failed(what) {
-    run = null;
-    status.textContent = `teklo non si avvia: ${what}. Ricaricare la pagina.`;
-  }
-
-  async function start() {
+  function start() {
+    run?.cancel();
     const self = new Run();
     run = self;
-    field.value = '';
-    status.textContent = '';
-    unshown = '';
-    clearPending = true;
-    show();
-    if (typeof WebAssembly !== 'object') return failed('questo browser non esegue WebAssembly');
-    if (typeof createTeklo !== 'function') return failed('il file teklo.js manca o è danneggiato');
-    let program;
-    try {
-      program = await createTeklo({
-        readInput: (size) => self.read(size),
-        writeOutput: (bytes) => { if (run === self) write(decoder.decode(bytes, { stream: true })); },
-      });
-    } catch (error) {
-      return failed(`il programma non si carica (${error && error.message})`);
-    }
-    if (run !== self) return;  // stopped while loading: it never runs
-    let code;
-    try {
-      code = await program.ccall('main', 'number', ['number', 'number'], [0, 0], { async: true });
-    } catch (error) {
-      if (!error || error.name !== 'ExitStatus') throw error;
-      code = error.status;
-    }
-    if (run === self) stop(`Programma terminato (stato di uscita ${code}).`);
+    standing = '';
+    say('');
+    clearScreen();
+    self.execute().then((code) => {
+      if (run === self && code !== null) stop(`Programma terminato (stato di uscita ${code}). Premere Invio o toccare la console per ricominciare.`);
+    }, (error) => {
+      if (run !== self) return;
+      if (error instanceof LoadError) stop(`teklo non si avvia: ${error.message}. Ricaricare la pagina.`);
+      else stop(`teklo si è fermato per un errore (${error && error.message}). Premere Invio o toccare la console per ricominciare.`);
+    });
   }
 
   // --- The line discipline, as a console's ---
 
-  // Hands `text` to teklo as typed, echoing it on the console.
+  // Hands `text` to teklo, starting it first if it has ended.
   function handOver(text) {
-    write(text);
-    run.give(text);
+    if (!run) start();
+    say('');
+    run.type(text);
   }
 
+  // Enter on an empty line after teklo has ended only starts it again.
   function enter() {
-    if (!run) return start();
     const line = field.value;
     field.value = '';
-    handOver(`${line}\n`);
+    if (run || line) handOver(`${line}\n`);
+    else start();
   }
 
   function endOfInput() {
@@ -255,14 +335,15 @@
     if (!run) return;
     write(`${field.value}^C\n`);
     field.value = '';
-    stop('Programma interrotto con CTRL + c.');
+    stop('Programma interrotto con CTRL + c. Premere Invio o toccare la console per ricominciare.');
   }
 
-  // Text that arrives with line breaks in it (a paste, a dictated phrase, a
-  // line break a keyboard inserts): every whole line goes to teklo, the
-  // rest stays in the field.
+  // Text put into the line, as typing or a paste would put it: every whole
+  // line goes to teklo, the rest stays in the field. After teklo has ended
+  // it starts it again, and the lines wait until it asks for input.
   function insert(text) {
     text = text.replace(/\r\n?/g, '\n');
+    if (!run) start();
     const { value, selectionStart, selectionEnd } = field;
     const typed = value.slice(0, selectionStart) + text;
     const after = value.slice(selectionEnd);
@@ -271,7 +352,6 @@
       field.setRangeText(text, selectionStart, selectionEnd, 'end');
       return;
     }
-    if (!run) start();
     field.value = typed.slice(lastBreak + 1) + after;
     field.setSelectionRange(field.value.length - after.length, field.value.length - after.length);
     handOver(typed.slice(0, lastBreak + 1));
@@ -286,76 +366,73 @@
 
   async function copy() {
     const text = selection() || log.textContent;
-    try {
-      await navigator.clipboard.writeText(text);
-    } catch {
-      // Where the clipboard's interface is closed (an old browser, a page
-      // from a file) the older command still copies what is selected.
-      const spare = document.createElement('textarea');
-      spare.value = text;
-      document.body.append(spare);
-      spare.select();
-      document.execCommand('copy');
-      spare.remove();
-      field.focus();
+    let copied = false;
+    if (navigator.clipboard && navigator.clipboard.writeText) {
+      copied = await navigator.clipboard.writeText(text).then(() => true, () => false);
     }
+    say(copied || copyBySelecting()
+      ? 'Testo copiato.'
+      : 'Copia non riuscita: il testo resta selezionato, copiarlo con il menu del browser.');
   }
 
-  // Keys that type nothing; the browser keeps them (Tab moves the focus).
-  const typeNothing = ['Shift', 'Control', 'Alt', 'AltGraph', 'Meta', 'CapsLock', 'Tab', 'Unidentified'];
+  // Where the clipboard's interface is closed (iOS outside a secure page,
+  // older browsers), the text itself is selected, as a person would, and
+  // the browser asked to copy the selection; if it will not, the text
+  // stays selected for the browser's own Copy.
+  function copyBySelecting() {
+    if (!selection()) getSelection().selectAllChildren(log);
+    try { return document.execCommand('copy'); } catch { return false; }
+  }
 
+  // The keys teklo uses. Every other key does what it does in the browser:
+  // scrolling, selecting, finding, zooming, reloading.
   document.addEventListener('keydown', (event) => {
-    if (event.defaultPrevented || event.altKey) return;
+    if (event.defaultPrevented) return;
     if (event.target instanceof HTMLButtonElement && [' ', 'Enter'].includes(event.key)) return;
     const key = event.key.length === 1 ? event.key.toLowerCase() : event.key;
-    const control = event.ctrlKey && !event.metaKey;
+    const control = event.ctrlKey && !event.metaKey && !event.altKey;
     if (control && event.shiftKey && key === 'c') {
       event.preventDefault();
       copy();
-      return;
-    }
-    if (event.metaKey || typeNothing.includes(event.key)) return;  // the Mac's Cmd+C copies
-    if (control && key === 'c') {
-      if (selection()) return;  // the browser copies it; teklo goes on
+    } else if (control && key === 'c') {
+      if (!run || selection()) return;  // the browser copies it; teklo goes on
       event.preventDefault();
       interrupt();
-      return;
-    }
-    if (event.isComposing || event.keyCode === 229) return;  // the text comes as input
-    if (!run) {
-      event.preventDefault();
-      start();
-      return;
-    }
-    if (key === 'Enter') {
+    } else if (event.isComposing || event.keyCode === 229) {
+      // the text comes as input
+    } else if (key === 'Enter' && !event.ctrlKey && !event.metaKey && !event.altKey) {
       event.preventDefault();
       enter();
-    } else if (control && key === 'd') {
+    } else if (control && key === 'd' && run) {
       event.preventDefault();
       endOfInput();
-    } else if (control && key === 'u') {
+    } else if (control && key === 'u' && run) {
       event.preventDefault();
       field.value = '';
-    } else if (event.target !== field && !event.ctrlKey) {
+    } else if (event.target !== field && types(event)) {
       // Typing goes to the line wherever the focus was.
+      event.preventDefault();
       field.focus();
-      if (event.key.length === 1) {
-        event.preventDefault();
-        field.setRangeText(event.key, field.value.length, field.value.length, 'end');
-      }
+      field.setSelectionRange(field.value.length, field.value.length);
+      insert(event.key);
     }
   });
 
+  // Whether a key types a character: alone, with Shift, or with AltGr
+  // (which some systems report as Ctrl and Alt together).
+  function types(event) {
+    return [...event.key].length === 1 && !event.metaKey && event.ctrlKey === event.altKey;
+  }
+
   field.addEventListener('beforeinput', (event) => {
-    if (!run) {
-      event.preventDefault();
-      start();
-    } else if (['insertLineBreak', 'insertParagraph'].includes(event.inputType)) {
+    if (['insertLineBreak', 'insertParagraph'].includes(event.inputType)) {
       event.preventDefault();
       enter();
     } else if (event.data && /[\r\n]/.test(event.data) && event.cancelable) {
       event.preventDefault();
       insert(event.data);
+    } else if (!run && event.inputType.startsWith('insert')) {
+      start();  // typed after teklo ended: the text stays in the line
     }
   });
 
@@ -368,9 +445,11 @@
 
   field.addEventListener('input', keepLineInView);
 
-  // A tap on the console brings the line and its keyboard, or a new run.
+  // A tap on the console brings the line and its keyboard, or a new run;
+  // one that ends a selection leaves the selection alone.
   screenBox.addEventListener('click', () => {
-    if (!String(getSelection())) field.focus();
+    if (String(getSelection())) return;
+    field.focus();
     if (!run) start();
   });
 
@@ -389,6 +468,8 @@
   }
 
   window.addEventListener('resize', applySize);
+  window.visualViewport?.addEventListener('resize', fitToViewport);
+  window.visualViewport?.addEventListener('scroll', fitToViewport);
   applySize();
   window.teklo = { start };  // for the tests and the curious
   field.focus();
@@ -399,6 +480,8 @@
   if (location.protocol.startsWith('http')) {
     document.head.append(Object.assign(document.createElement('link'),
                                        { rel: 'manifest', href: 'manifest.webmanifest' }));
-    navigator.serviceWorker?.register('sw.js').catch(() => {});
+    // Asked at every start, an update does not wait on the browser's own
+    // schedule, which a reload soon after another can put off.
+    navigator.serviceWorker?.register('sw.js').then((registration) => registration.update()).catch(() => {});
   }
 })();
