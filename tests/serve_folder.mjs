@@ -1,5 +1,8 @@
-// A static server on the loopback that serves one folder, as any web host
-// would; `hits` counts the requests per path.
+// A static server on the loopback that serves one folder as web hosts do:
+// optionally with a max-age on every file, or redirecting /index.html to
+// / as hosts with "pretty" addresses do. `hits` counts the requests per
+// path; `folder` may be swapped for a new build, and `down` makes every
+// request fail as with no network.
 import { createReadStream } from 'node:fs';
 import { createServer } from 'node:http';
 import path from 'node:path';
@@ -10,15 +13,22 @@ const types = {
   '.txt': 'text/plain; charset=utf-8',
 };
 
-export async function serveFolder(folder) {
-  const hits = new Map();
+export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
+  const site = { hits: new Map(), folder, down: false };
   const server = createServer((request, response) => {
+    if (site.down) return request.socket.destroy();
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
-    hits.set(name, (hits.get(name) ?? 0) + 1);
-    const file = path.join(folder, name.endsWith('/') ? `${name}index.html` : name);
+    site.hits.set(name, (site.hits.get(name) ?? 0) + 1);
+    if (redirectIndex && name.endsWith('/index.html')) {
+      return response.writeHead(301, { Location: name.slice(0, -'index.html'.length) }).end();
+    }
+    const file = path.join(site.folder, name.endsWith('/') ? `${name}index.html` : name);
     response.setHeader('Content-Type', types[path.extname(file)] ?? 'application/octet-stream');
+    if (maxAge) response.setHeader('Cache-Control', `max-age=${maxAge}`);
     createReadStream(file).on('error', () => response.writeHead(404).end()).pipe(response);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return { url: `http://127.0.0.1:${server.address().port}`, hits, close: () => { server.close(); server.closeAllConnections(); } };
+  site.url = `http://127.0.0.1:${server.address().port}`;
+  site.close = () => { server.close(); server.closeAllConnections(); };
+  return site;
 }
