@@ -2,10 +2,10 @@
 
 #include <emscripten.h>
 
-// In the browser the page owns the console (web/page.js): it edits each
-// line as it is typed and hands it over on Enter, as a console does. The
-// program keeps its blocking loop: a read suspends it until the page has
-// input for it.
+// In the browser the page owns the console (web/page.js): a log of plain
+// rows and a line field, which hands each line over on Enter, as a
+// console does. The program keeps its blocking loop: a read suspends it
+// until the page has input for it.
 
 // Waits for input; returns how many bytes it put into `buffer`, 0 once the
 // user has ended the input.
@@ -43,13 +43,14 @@ bool write_output(std::string_view data) {
   return true;
 }
 
-// The page's terminal does not fail.
-const char* error_reason() { return "errore del terminale"; }
+// Writing to the page cannot fail, so no reason is ever asked for.
+const char* error_reason() { return "errore della pagina"; }
 
 void write_error(std::string_view message) { (void)write_output(message); }
 
 bool output_is_console() { return true; }
 
+// The page clears its log on the sequence that clears a terminal.
 bool clear_console() { return write_output("\x1b[H\x1b[2J"); }
 
 }  // namespace platform
