@@ -11,6 +11,10 @@
 #include <libutil.h>  // FreeBSD
 #endif
 #include <signal.h>
+#if __has_include(<sys/prctl.h>)
+#include <sys/prctl.h>  // PR_SET_PDEATHSIG: Linux
+#endif
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,10 +33,25 @@ namespace {
 
 using std::chrono::steady_clock;
 
+const pid_t test_process = getpid();
+
+// Far more than any session writes. A teklo that writes without end must
+// fill neither the disk nor the test's memory.
+constexpr std::size_t output_limit = std::size_t{4} << 20;
+
 // Replaces the process with teklo: through the emulator, where the tests
 // run under one, since the emulated process cannot start the target's
 // programs by itself.
 [[noreturn]] void exec_teklo() {
+  // A test that is stopped, at its time limit or otherwise, must not leave
+  // a teklo behind: it dies with the test (the request outlives exec, so it
+  // holds for the emulator too).
+#ifdef PR_SET_PDEATHSIG
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+  if (getppid() != test_process) _exit(127);  // The test died before the request.
+  const rlimit file_size{output_limit, output_limit};
+  setrlimit(RLIMIT_FSIZE, &file_size);
   static const char* const command[] = {TEKLO_COMMAND, nullptr};
   execvp(command[0], const_cast<char* const*>(command));
   _exit(127);
@@ -44,8 +63,8 @@ struct session {
   int from_child;  // the same descriptor as `to_child` under a terminal
   std::string output;
 
-  // Collects output until `text` appears; false on the end of output or
-  // after ten seconds.
+  // Collects output until `text` appears; false on the end of output,
+  // after ten seconds, or past the limit.
   bool wait_for(std::string_view text) {
     const auto deadline = steady_clock::now() + std::chrono::seconds(10);
     while (output.find(text) == std::string::npos) {
@@ -58,7 +77,9 @@ struct session {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - steady_clock::now());
     pollfd ready{from_child, POLLIN, 0};
-    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) return false;
+    if (left.count() <= 0 || output.size() > output_limit ||
+        poll(&ready, 1, static_cast<int>(left.count())) <= 0)
+      return false;
     char buffer[4096];
     const ssize_t n = read(from_child, buffer, sizeof buffer);
     if (n <= 0) return false;  // end of output, or EIO from a terminal whose program has gone
@@ -76,7 +97,7 @@ struct session {
     const auto deadline = steady_clock::now() + std::chrono::seconds(10);
     while (read_more(deadline)) {
     }
-    const bool hung = steady_clock::now() >= deadline;
+    const bool hung = steady_clock::now() >= deadline || output.size() > output_limit;
     if (hung) kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -116,6 +137,23 @@ session start_on_terminal() {
   return {pid, terminal, terminal, {}};
 }
 
+// A file of the test's own, unlinked at once: it goes with its last
+// descriptor, however the test ends.
+int scratch_file() {
+  char path[] = "/tmp/teklo_XXXXXX";
+  const int file = mkstemp(path);
+  if (file >= 0) unlink(path);
+  return file;
+}
+
+std::string read_all(int fd) {
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(n));
+  return text;
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream text;
@@ -137,16 +175,15 @@ struct outcome {
 };
 
 // Runs teklo to its end on `input` and collects what it says.
-outcome run(const std::string& input, sink output) {
-  char path[] = "/tmp/teklo_output_XXXXXX";
-  const int file = mkstemp(path);
+outcome run(int input, sink output) {
+  const int file = scratch_file();
   int error[2], gone[2];
   if (file < 0 || pipe(error) != 0 || pipe(gone) != 0) ADD_FAILURE() << "set-up";
   close(gone[0]);
 
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(open(input.c_str(), O_RDONLY), STDIN_FILENO);
+    dup2(input, STDIN_FILENO);
     dup2(error[1], STDERR_FILENO);
     switch (output) {
       case sink::file: dup2(file, STDOUT_FILENO); break;
@@ -160,17 +197,14 @@ outcome run(const std::string& input, sink output) {
   }
   close(error[1]);
   close(gone[1]);
-  outcome result{-1, {}, {}};
-  char buffer[4096];
-  for (ssize_t n; (n = read(error[0], buffer, sizeof buffer)) > 0;)
-    result.error.append(buffer, static_cast<std::size_t>(n));
+  outcome result{-1, {}, read_all(error[0])};
   close(error[0]);
   int status = 0;
   waitpid(pid, &status, 0);
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  lseek(file, 0, SEEK_SET);
+  result.output = read_all(file);
   close(file);
-  result.output = read_file(path);
-  unlink(path);
   return result;
 }
 
@@ -198,7 +232,9 @@ TEST(Failures, EndWithStatusOneAndTheReason) {
   for (const failure_case& t : cases) {
     const std::string input = t.input[0] == '/' ? t.input : session_file(t.input);
     SCOPED_TRACE(testing::Message() << input << ", output " << static_cast<int>(t.output));
-    const outcome result = run(input, t.output);
+    const int file = open(input.c_str(), O_RDONLY);
+    const outcome result = run(file, t.output);
+    close(file);
     EXPECT_EQ(result.status, t.status);
     EXPECT_EQ(result.error, t.error);
     if (t.expected_output) {
@@ -213,12 +249,11 @@ TEST(Pipes, NonBlockingPipesLoseNothing) {
   std::string keys;
   for (int i = 0; i < 2000; ++i) keys += "s\n56 63 76 84\n";
   keys += "q\n";
-  char path[] = "/tmp/teklo_input_XXXXXX";
-  const int file = mkstemp(path);
+  const int file = scratch_file();
   ASSERT_EQ(write(file, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  lseek(file, 0, SEEK_SET);
+  const std::string expected = run(file, sink::file).output;
   close(file);
-  const std::string expected = run(path, sink::file).output;
-  unlink(path);
 
   // Bursts of keys far apart, and output read a little at a time: teklo
   // must wait both for its input and for room in its output. A burst is
@@ -237,6 +272,7 @@ TEST(Pipes, NonBlockingPipesLoseNothing) {
     if (n == 0) break;
     if (n > 0) s.output.append(buffer, static_cast<std::size_t>(n));
     ASSERT_LT(steady_clock::now(), deadline) << "teklo stopped after " << s.output.size() << " bytes";
+    ASSERT_LE(s.output.size(), expected.size());
     std::this_thread::sleep_for(std::chrono::microseconds(300));
   }
   EXPECT_EQ(s.finish(), 0);
