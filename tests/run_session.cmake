@@ -1,10 +1,15 @@
 # Feeds one session's keys to teklo and checks its exit status and its
 # standard output, byte for byte. With CRLF set, the output must have every
 # line feed of the expected text written as CR LF.
-execute_process(COMMAND ${TEKLO}
+#
+# A teklo that never ends is stopped here, well before the test's time
+# limit, and its output file stays small (ulimit -f counts blocks of 512
+# bytes or 1 KB: 4 or 8 MB, far above any session's output).
+execute_process(COMMAND sh -c "ulimit -f 8192 && exec \"$@\"" sh ${TEKLO}
                 INPUT_FILE ${INPUT}
                 OUTPUT_FILE ${ACTUAL}
-                RESULT_VARIABLE status)
+                RESULT_VARIABLE status
+                TIMEOUT 10)
 if(NOT status STREQUAL "0")
   message(FATAL_ERROR "teklo ended with status '${status}', expected 0")
 endif()
