@@ -128,13 +128,20 @@ session start_with_pipes(int status_flags = 0) {
   return {pid, keys[1], texts[0], {}};
 }
 
-session start_on_terminal() {
+// With `keys_piped` only the output goes to the terminal.
+session start_on_terminal(bool keys_piped) {
+  int keys[2] = {-1, -1};
+  if (keys_piped && pipe(keys) != 0) ADD_FAILURE() << "pipe";
   int terminal = -1;
   const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
   if (pid == 0) {
+    if (keys_piped) dup2(keys[0], STDIN_FILENO);
+    for (int fd : keys)
+      if (fd > STDERR_FILENO) close(fd);
     exec_teklo();
   }
-  return {pid, terminal, terminal, {}};
+  if (keys_piped) close(keys[0]);
+  return {pid, keys_piped ? keys[1] : terminal, terminal, {}};
 }
 
 // A file of the test's own, unlinked at once: it goes with its last
@@ -302,9 +309,13 @@ TEST(Terminal, ClearsInOrderAndEndsWhenTheInputEnds) {
   struct terminal_case {
     const char* keys;
     const char* expected;  // in the output, with the terminal's CR LF as LF
+    bool keys_piped = false;
   } const cases[] = {
       {"q\n", "\x1b[H\x1b[2J\n\n\n****"},
       {"q\n", "\x1b[H\x1b[2J\n\nUscita Programma, terminato con successo.\n"},
+      {"h\nq\n", "\x1b[H\x1b[2J\n\n   Help TeKLO v.4.0\n"},
+      // The screen is the output's: keys from a pipe do not stop its clearing.
+      {"q\n", "\x1b[H\x1b[2J\n\n\n****", true},
       // What was written before a clearing is not held back until after it.
       {"x s\n1 2 3 4\nq\n", "oppure CTRL + c per terminare.\n\n\nMenu' S,H,Q inserire una lettera e premere Invio."
                 "\n\x1b[H\x1b[2JTEKLO v.4.0\n"},
@@ -314,7 +325,7 @@ TEST(Terminal, ClearsInOrderAndEndsWhenTheInputEnds) {
   };
   for (const terminal_case& t : cases) {
     SCOPED_TRACE(t.keys);
-    session s = start_on_terminal();
+    session s = start_on_terminal(t.keys_piped);
     ASSERT_GT(s.pid, 0) << "no pseudo-terminal: " << std::strerror(errno);
     ASSERT_TRUE(s.wait_for("   S = TeKLO4  H = Help  Q = Uscita \r\n"));
     s.send(t.keys);
