@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 // The CRT's _read and _write keep the streams' text mode: CR LF arrives as
@@ -14,7 +15,17 @@ namespace {
 
 constexpr std::size_t max_chunk = 1u << 30;
 
+// The reason for the last failure: the C library's (errno) after a read
+// or write, Windows' own after a console call.
+DWORD console_error = 0;
+
+bool console_failed() {
+  console_error = GetLastError();
+  return false;
+}
+
 bool write_all(int fd, std::string_view data) {
+  console_error = 0;
   while (!data.empty()) {
     const int n = _write(fd, data.data(), static_cast<unsigned>(std::min(data.size(), max_chunk)));
     if (n <= 0) {
@@ -26,17 +37,40 @@ bool write_all(int fd, std::string_view data) {
   return true;
 }
 
+HANDLE output_handle() { return reinterpret_cast<HANDLE>(_get_osfhandle(1)); }
+
+// Blanks every cell of the buffer in the current colours.
+bool blank_buffer(HANDLE console, const CONSOLE_SCREEN_BUFFER_INFO& screen) {
+  const DWORD cells = static_cast<DWORD>(screen.dwSize.X) * static_cast<DWORD>(screen.dwSize.Y);
+  DWORD done = 0;
+  return FillConsoleOutputCharacterA(console, ' ', cells, COORD{0, 0}, &done) != 0 &&
+         FillConsoleOutputAttribute(console, screen.wAttributes, cells, COORD{0, 0}, &done) != 0;
+}
+
 }  // namespace
 
 namespace platform {
 
 std::ptrdiff_t read_input(char* buffer, std::size_t size) {
+  console_error = 0;
   return _read(0, buffer, static_cast<unsigned>(std::min(size, max_chunk)));
 }
 
 bool write_output(std::string_view data) { return write_all(1, data); }
 
-const char* error_reason() { return std::strerror(errno); }
+const char* error_reason() {
+  if (console_error == 0) return std::strerror(errno);
+  // In the system's language, on one line and, as the C library words its
+  // reasons, without a full stop.
+  static char text[256];
+  DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+      nullptr, console_error, 0, text, sizeof text, nullptr);
+  while (n > 0 && std::strchr(". ", text[n - 1]) != nullptr) --n;
+  if (n == 0) std::snprintf(text, sizeof text, "errore %lu della console", console_error);
+  else text[n] = '\0';
+  return text;
+}
 
 void write_error(std::string_view message) { (void)write_all(2, message); }
 
@@ -44,23 +78,29 @@ void write_error(std::string_view message) { (void)write_all(2, message); }
 // console has a console mode.
 bool output_is_console() {
   DWORD mode = 0;
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(1));
+  const HANDLE handle = output_handle();
   return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
-// Does what the console's "cls" does, the whole buffer blanked in the
-// current colours and the cursor home, without starting an interpreter
-// for it. A console that refuses changes nothing: the texts still follow.
+// Does what the console's "cls" does, without starting an interpreter for
+// it: the whole buffer scrolled up out of sight, blanks in the current
+// colours left behind, and the cursor home. In Windows Terminal that also
+// empties the scrollback, which blanking the cells does not. Wine's
+// console refuses a scroll out of the buffer; there the cells are blanked.
 bool clear_console() {
-  const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(1));
+  const HANDLE console = output_handle();
   CONSOLE_SCREEN_BUFFER_INFO screen;
-  if (GetConsoleScreenBufferInfo(console, &screen) == 0) return true;
-  const DWORD cells = static_cast<DWORD>(screen.dwSize.X) * static_cast<DWORD>(screen.dwSize.Y);
-  const COORD home{0, 0};
-  DWORD done = 0;
-  (void)FillConsoleOutputCharacterA(console, ' ', cells, home, &done);
-  (void)FillConsoleOutputAttribute(console, screen.wAttributes, cells, home, &done);
-  (void)SetConsoleCursorPosition(console, home);
+  if (GetConsoleScreenBufferInfo(console, &screen) == 0) return console_failed();
+  const SMALL_RECT whole{0, 0, static_cast<SHORT>(screen.dwSize.X - 1),
+                         static_cast<SHORT>(screen.dwSize.Y - 1)};
+  const COORD above{0, static_cast<SHORT>(-screen.dwSize.Y)};
+  CHAR_INFO blank{};
+  blank.Char.AsciiChar = ' ';
+  blank.Attributes = screen.wAttributes;
+  if (ScrollConsoleScreenBufferA(console, &whole, nullptr, above, &blank) == 0 &&
+      !blank_buffer(console, screen))
+    return console_failed();
+  if (SetConsoleCursorPosition(console, COORD{0, 0}) == 0) return console_failed();
   return true;
 }
 
