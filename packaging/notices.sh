@@ -2,7 +2,7 @@
 # Writes the licences of the third-party code compiled into an artifact,
 # taken at build time from the copyright files of the Debian packages it
 # was built with, so that the notice follows those packages' changes.
-#   usage: notices.sh windows|web OUTPUT
+#   usage: notices.sh win32|win64|web OUTPUT
 set -eu
 out=$2
 doc=/usr/share/doc
@@ -59,9 +59,11 @@ heading() {
   echo "teklo è stato costruito. La licenza di teklo è in LICENSE.txt."
   echo
   case $1 in
-    windows)
-      heading "MinGW-w64: la libreria di avvio e di sistema del programma" mingw-w64-x86-64-dev
-      part paragraphs '^(\*|mingw-w64-crt/.*)$' "$doc/mingw-w64-x86-64-dev/copyright"
+    win32 | win64)
+      mingw=mingw-w64-x86-64-dev
+      [ "$1" = win64 ] || mingw=mingw-w64-i686-dev
+      heading "MinGW-w64: la libreria di avvio e di sistema del programma" $mingw
+      part paragraphs '^(\*|mingw-w64-crt/.*)$' "$doc/$mingw/copyright"
       heading "GCC: libgcc e libstdc++" gcc-mingw-w64-base
       part between 'The following runtime libraries are licensed' ' - libvtv' "$doc/gcc-mingw-w64-base/copyright"
       part between 'GCC RUNTIME LIBRARY EXCEPTION' 'requirements of the license of GCC.' "$doc/gcc-mingw-w64-base/copyright"
@@ -70,8 +72,8 @@ heading() {
       heading "Emscripten e le sue librerie di sistema (musl, libc++, libc++abi, compiler-rt)" emscripten
       part paragraphs '^(\*|system/lib/.*)$' "$doc/emscripten/copyright"
       ;;
-    *) echo "notices.sh: windows or web, not '$1'" >&2; exit 1 ;;
+    *) echo "notices.sh: win32, win64 or web, not '$1'" >&2; exit 1 ;;
   esac
 } > "$out.new"
 # Windows' own programs read CR LF line ends.
-if [ "$1" = windows ]; then sed 's/$/\r/' "$out.new" > "$out" && rm "$out.new"; else mv "$out.new" "$out"; fi
+if [ "$1" != web ]; then sed 's/$/\r/' "$out.new" > "$out" && rm "$out.new"; else mv "$out.new" "$out"; fi

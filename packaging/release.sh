@@ -20,14 +20,18 @@ need zip zip
 need aarch64-linux-gnu-g++ g++-aarch64-linux-gnu
 need arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf
 need x86_64-w64-mingw32-g++-win32 g++-mingw-w64-x86-64-win32
+need i686-w64-mingw32-g++-win32 g++-mingw-w64-i686-win32
 need em++ emscripten
 need node nodejs
 
-# The artifacts depend on the commit alone: no compiler, flags, toolchain
-# or Debian build option of the caller's reaches the builds.
+# The artifacts depend on the commit and on the Debian packages installed
+# alone: no compiler, flags, toolchain, Debian build option or archiver
+# option of the caller's reaches them (zip reads ZIPOPT, -l would rewrite
+# line ends; gzip reads GZIP).
 for variable in $(compgen -e); do
   case $variable in
-    CC | CXX | CFLAGS | CXXFLAGS | CPPFLAGS | LDFLAGS | EMCC_* | CMAKE_* | DEB_*) unset "$variable" ;;
+    CC | CXX | CFLAGS | CXXFLAGS | CPPFLAGS | LDFLAGS | EMCC_* | EM_* | CMAKE_* | DEB_* | DPKG_* | \
+    ZIPOPT | ZIP | GZIP | TAR_OPTIONS) unset "$variable" ;;
   esac
 done
 
@@ -48,11 +52,22 @@ name=teklo-$version
 src=$work/$name
 
 # The source archive, and the tree that everything else is built from.
-git -C "$top" -c tar.umask=0022 archive --format=tar --prefix="$name/" HEAD | gzip -n -9 > "$work/$name.tar.gz"
+git -C "$top" -c tar.umask=0022 -c core.autocrlf=false archive --format=tar --prefix="$name/" HEAD | gzip -n -9 > "$work/$name.tar.gz"
 tar -xzf "$work/$name.tar.gz" -C "$work"
 
 # The build folder's path must not leak into the programs.
 prefix_map="-ffile-prefix-map=$src=."
+
+# Debian's flags for the architecture $1, as dpkg-buildflags gives them
+# with all hardening, but without the configuration files of this machine
+# (/etc/dpkg/buildflags.conf) and of this user (~/.config/dpkg), which it
+# would read too.
+debian_flags() {
+  DEB_HOST_ARCH=$1 DEB_BUILD_MAINT_OPTIONS=hardening=+all perl -MDpkg::BuildFlags -e '
+    my $flags = Dpkg::BuildFlags->new();
+    $flags->load_vendor_defaults();
+    print join(" ", map { $flags->get($_) } @ARGV), "\n"' "${@:2}"
+}
 
 # The Linux program for a Debian architecture ($1), built in $2 with the
 # hardening Debian builds that architecture's packages with; the rest of
@@ -60,9 +75,9 @@ prefix_map="-ffile-prefix-map=$src=."
 debian_package() {
   (
     cd "$src"
-    export DEB_HOST_ARCH=$1 DEB_BUILD_MAINT_OPTIONS=hardening=+all
-    export CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS) $prefix_map"
-    export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
+    export DEB_HOST_ARCH=$1
+    export CXXFLAGS="$(debian_flags "$1" CPPFLAGS CXXFLAGS) $prefix_map"
+    export LDFLAGS="$(debian_flags "$1" LDFLAGS)"
     cmake -S . -B "$2" "${@:3}" -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF > /dev/null
     cmake --build "$2" -j2 > /dev/null
     cd "$2" && cpack -G DEB > /dev/null
@@ -83,15 +98,20 @@ zip_folder() {
   )
 }
 
-# The Windows program; the linker would stamp it with the time of the build.
-(
-  cd "$src"
-  export CXXFLAGS="$prefix_map" LDFLAGS="-Wl,--no-insert-timestamp"
-  cmake --preset windows -B build-windows -DBUILD_TESTING=OFF > /dev/null
-  cmake --build build-windows -j2 > /dev/null
-  cmake --install build-windows --strip --prefix "$work/$name-win64" > /dev/null
-)
-zip_folder "$name-win64"
+# The Windows programs, 64-bit ($1 windows) and 32-bit (windows32); the
+# linker would stamp them with the time of the build.
+windows_zip() {
+  (
+    cd "$src"
+    export CXXFLAGS="$prefix_map" LDFLAGS="-Wl,--no-insert-timestamp"
+    cmake --preset "$1" -B "build-$1" -DBUILD_TESTING=OFF > /dev/null
+    cmake --build "build-$1" -j2 > /dev/null
+    cmake --install "build-$1" --strip --prefix "$work/$name-$2" > /dev/null
+  )
+  zip_folder "$name-$2"
+}
+windows_zip windows win64
+windows_zip windows32 win32
 
 # The page, as a folder to unzip anywhere.
 (
@@ -105,7 +125,7 @@ zip_folder "$name-web"
 
 mkdir -p "$dist"
 artifacts=("teklo_${version}_amd64.deb" "teklo_${version}_arm64.deb" "teklo_${version}_armhf.deb"
-           "$name-win64.zip" "$name-web.zip" "$name.tar.gz")
-cp "$src"/build-{linux,arm64,armhf}/teklo_*.deb "$work/$name-win64.zip" "$work/$name-web.zip" \
-   "$work/$name.tar.gz" "$dist/"
+           "$name-win64.zip" "$name-win32.zip" "$name-web.zip" "$name.tar.gz")
+cp "$src"/build-{linux,arm64,armhf}/teklo_*.deb "$work/$name-win64.zip" "$work/$name-win32.zip" \
+   "$work/$name-web.zip" "$work/$name.tar.gz" "$dist/"
 (cd "$dist" && sha256sum "${artifacts[@]}" > SHA256SUMS && cat SHA256SUMS)
