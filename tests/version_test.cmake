@@ -1,6 +1,6 @@
 # Every file that states the version agrees with project(VERSION): the
 # newest changelog entry, the manual page and the page's package.json.
-# (The packages, LEGGIMI.txt and the page's cache take it at build time.)
+# (The packages and LEGGIMI.txt take it at build time.)
 #   VERSION  the project's version;  SOURCE  the source tree
 set(places
     CHANGELOG "^teklo \\(([^)]*)\\)"
