@@ -24,7 +24,7 @@
   // changes when the phone turns and the choice must not.
   const sizeKey = 'teklo.dimensione-testo-px';
   const largerSizes = [12, 14, 16, 18, 20, 24, 28, 32];
-  const largestFit = 20;
+  const largestFit = 20;  // on a wide screen, 80 columns at their fitting size would be huge
   let chosenSize = Number(remembered(sizeKey)) || 0;
 
   function remembered(key) {
@@ -278,16 +278,16 @@
   }
 
   let run = null;          // the run that owns the console, or null when stopped
-  let standing = '';       // what the status line says while stopped
+  let endNote = '';        // how teklo ended, said while it is stopped
 
   function say(message) {
-    status.textContent = [message, standing].filter(Boolean).join(' ');
+    status.textContent = [message, endNote].filter(Boolean).join(' ');
   }
 
   function stop(message) {
     run?.cancel();
     run = null;
-    standing = message;
+    endNote = message;
     say('');
   }
 
@@ -295,7 +295,7 @@
     run?.cancel();
     const self = new Run();
     run = self;
-    standing = '';
+    endNote = '';
     say('');
     clearScreen();
     self.execute().then((code) => {
@@ -370,17 +370,20 @@
     if (navigator.clipboard && navigator.clipboard.writeText) {
       copied = await navigator.clipboard.writeText(text).then(() => true, () => false);
     }
-    say(copied || copyBySelecting()
-      ? 'Testo copiato.'
-      : 'Copia non riuscita: il testo resta selezionato, copiarlo con il menu del browser.');
+    if (copied || copyBySelecting()) say('Testo copiato.');
+    else say('Copia non riuscita: il testo resta selezionato, copiarlo con il menu del browser.');
   }
 
   // Where the clipboard's interface is closed (iOS outside a secure page,
   // older browsers), the text itself is selected, as a person would, and
   // the browser asked to copy the selection; if it will not, the text
-  // stays selected for the browser's own Copy.
+  // stays selected for the browser's own Copy. The line gives up the focus
+  // first: Firefox would copy the line's empty selection.
   function copyBySelecting() {
-    if (!selection()) getSelection().selectAllChildren(log);
+    if (!selection()) {
+      field.blur();
+      getSelection().selectAllChildren(log);
+    }
     try { return document.execCommand('copy'); } catch { return false; }
   }
 
@@ -410,10 +413,10 @@
       event.preventDefault();
       field.value = '';
     } else if (event.target !== field && types(event)) {
-      // Typing goes to the line wherever the focus was.
+      // Typing goes to the line wherever the focus was; but a blank there
+      // scrolls the page, as it does in the browser.
       event.preventDefault();
-      field.focus();
-      field.setSelectionRange(field.value.length, field.value.length);
+      toLine();
       insert(event.key);
     }
   });
@@ -421,7 +424,15 @@
   // Whether a key types a character: alone, with Shift, or with AltGr
   // (which some systems report as Ctrl and Alt together).
   function types(event) {
-    return [...event.key].length === 1 && !event.metaKey && event.ctrlKey === event.altKey;
+    return [...event.key].length === 1 && event.key !== ' ' && !event.metaKey &&
+           event.ctrlKey === event.altKey;
+  }
+
+  // The focus to the line, its caret at the end, for what was typed or
+  // pasted with the focus elsewhere.
+  function toLine() {
+    field.focus();
+    field.setSelectionRange(field.value.length, field.value.length);
   }
 
   field.addEventListener('beforeinput', (event) => {
@@ -436,21 +447,29 @@
     }
   });
 
-  field.addEventListener('paste', (event) => {
+  // A paste goes to the line wherever the focus was, as typing does: after
+  // rows were selected with the mouse it is on the page, not in the field.
+  document.addEventListener('paste', (event) => {
     const text = event.clipboardData && event.clipboardData.getData('text/plain');
     if (!text) return;
     event.preventDefault();
+    if (event.target !== field) toLine();
     insert(text);
   });
 
   field.addEventListener('input', keepLineInView);
 
-  // A tap on the console brings the line and its keyboard, or a new run;
-  // one that ends a selection leaves the selection alone.
+  // A tap on the console brings the line and its keyboard, or a new run.
+  // A mouse selects there (a drag, a double or triple click, a click that
+  // drops a selection): its clicks only bring the line, and the rows stay.
+  let selectingPointer = true;
+  screenBox.addEventListener('pointerdown', (event) => {
+    selectingPointer = event.pointerType === 'mouse' || String(getSelection()) !== '';
+  });
   screenBox.addEventListener('click', () => {
     if (String(getSelection())) return;
     field.focus();
-    if (!run) start();
+    if (!run && !selectingPointer) start();
   });
 
   const buttons = {

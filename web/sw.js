@@ -4,21 +4,32 @@
 // any change gets a new cache, an identical one the same.
 'use strict';
 
-const cacheName = '@CACHE_NAME@';
-const files = [@PAGE_FILES@];
+// Caches are shared by every page of the origin: another copy of teklo in
+// another folder keeps its own, named after its folder too.
+const folder = self.registration.scope;
+const cacheName = `${folder} @CACHE_NAME@`;
+// Each file with the SHA-256 of its content, as the build wrote it.
+const sums = {
+  @PAGE_FILES@,
+};
+const files = Object.keys(sums);
+
+const hex = (bytes) => [...new Uint8Array(bytes)].map((b) => b.toString(16).padStart(2, '0')).join('');
 
 // Straight from the host: the browser's HTTP cache may hold the files of
-// the version before for as long as the host's max-age allows.
+// the version before for as long as the host's max-age allows. A file
+// that is not the build's (a host caught half-way through an upload) fails
+// the install, which the next visit tries again; kept, it would stay under
+// this version's name for good.
 async function fetchFresh(file) {
-  const response = await fetch(file, { cache: 'reload', credentials: 'same-origin' });
+  const response = await fetch(file, { cache: 'reload' });
   if (!response.ok) throw new Error(`${file}: ${response.status}`);
-  if (!response.redirected) return response;
-  // Hosts with "pretty" addresses redirect index.html to the folder; a
-  // redirected response given for a navigation is a network error to the
-  // browser, so a plain copy is kept.
-  return new Response(await response.blob(), {
-    status: response.status, statusText: response.statusText, headers: response.headers,
-  });
+  const body = await response.arrayBuffer();
+  if (hex(await crypto.subtle.digest('SHA-256', body)) !== sums[file]) throw new Error(`${file}: not this version's`);
+  // Always a plain copy: hosts with "pretty" addresses redirect index.html
+  // to the folder, and a redirected response given for a navigation is a
+  // network error to the browser.
+  return new Response(body, { headers: response.headers });
 }
 
 // Everything is fetched before anything is kept: a failed install leaves
@@ -36,11 +47,12 @@ self.addEventListener('install', (event) => {
     .then(() => self.skipWaiting()));
 });
 
-// The new cache is whole by now: the older ones can go.
+// The new cache is whole by now: the older ones of this folder can go, and
+// those of versions before, which were named without their folder.
 self.addEventListener('activate', (event) => {
   event.waitUntil(caches.keys()
     .then((names) => Promise.all(names
-      .filter((name) => name.startsWith('teklo-') && name !== cacheName)
+      .filter((name) => name !== cacheName && (name.startsWith(`${folder} teklo-`) || name.startsWith('teklo-')))
       .map((name) => caches.delete(name))))
     .then(() => self.clients.claim()));
 });
