@@ -108,7 +108,7 @@ make_root() {
 # does not name a folder seen through another namespace.
 root_processes() {
   local id
-  id=$(stat -c %d:%i "$root/")
+  id=$(stat -c %d:%i "$root/" 2> /dev/null) || return 0
   stat -L -c '%d:%i %n' /proc/[0-9]*/root/ 2> /dev/null | awk -v id="$id" '$1 == id { split($2, p, "/"); print p[3] }'
 }
 
