@@ -279,7 +279,7 @@ function rebuilt(change) {
   execFileSync('cmake', [`-DFOLDER=${copy}`, `-DTEMPLATE=${webSource}/sw.js`, '-P', `${webSource}/service_worker.cmake`]);
   return copy;
 }
-const cacheName = (page) => readFileSync(path.join(page, 'sw.js'), 'utf8').match(/teklo-[0-9a-f]{16}/)[0];
+const cacheName = (page) => readFileSync(path.join(page, 'sw.js'), 'utf8').match(/teklo-[\w.]+/)[0];
 // Waits `ms` at most for a service worker to take control of the page:
 // any, or (`anew`) one that replaces the worker in control now.
 const controlled = (tab, ms, anew = false) => tab.run((wait, replacing) => new Promise((resolve) => {

@@ -24,7 +24,7 @@
   // changes when the phone turns and the choice must not.
   const sizeKey = 'teklo.dimensione-testo-px';
   const largerSizes = [12, 14, 16, 18, 20, 24, 28, 32];
-  const largestFit = 20;  // on a wide screen, 80 columns at their fitting size would be huge
+  const largestFit = 20;  // more would be huge by default on a wide screen
   let chosenSize = Number(remembered(sizeKey)) || 0;
 
   function remembered(key) {
@@ -279,6 +279,7 @@
 
   let run = null;          // the run that owns the console, or null when stopped
   let endNote = '';        // how teklo ended, said while it is stopped
+  const again = 'Premere Invio o toccare la console per ricominciare.';
 
   function say(message) {
     status.textContent = [message, endNote].filter(Boolean).join(' ');
@@ -299,11 +300,11 @@
     say('');
     clearScreen();
     self.execute().then((code) => {
-      if (run === self && code !== null) stop(`Programma terminato (stato di uscita ${code}). Premere Invio o toccare la console per ricominciare.`);
+      if (run === self && code !== null) stop(`Programma terminato (stato di uscita ${code}). ${again}`);
     }, (error) => {
       if (run !== self) return;
       if (error instanceof LoadError) stop(`teklo non si avvia: ${error.message}. Ricaricare la pagina.`);
-      else stop(`teklo si è fermato per un errore (${error && error.message}). Premere Invio o toccare la console per ricominciare.`);
+      else stop(`teklo si è fermato per un errore (${error && error.message}). ${again}`);
     });
   }
 
@@ -335,7 +336,7 @@
     if (!run) return;
     write(`${field.value}^C\n`);
     field.value = '';
-    stop('Programma interrotto con CTRL + c. Premere Invio o toccare la console per ricominciare.');
+    stop(`Programma interrotto con CTRL + c. ${again}`);
   }
 
   // Text put into the line, as typing or a paste would put it: every whole
