@@ -98,8 +98,8 @@ zip_folder() {
   )
 }
 
-# The Windows programs, 64-bit ($1 windows) and 32-bit (windows32); the
-# linker would stamp them with the time of the build.
+# A Windows program, built with the preset $1 and zipped as $name-$2; the
+# linker would stamp it with the time of the build.
 windows_zip() {
   (
     cd "$src"
