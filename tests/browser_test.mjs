@@ -53,6 +53,15 @@ async function puppeteerTab(options) {
       await page.keyboard.press(key);
       for (const k of held) await page.keyboard.up(k);
     },
+    wheel: async (selector, deltaY) => {
+      const box = await (await page.$(selector)).boundingBox();
+      await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+      await page.mouse.wheel({ deltaY });
+    },
+    // The window resized, or at another pixel ratio zoomed; it must change.
+    view: (viewport) => Promise.all([
+      page.evaluate(() => new Promise((resolve) => addEventListener('resize', () => resolve(true), { once: true }))),
+      page.setViewport(viewport)]),
     close: () => browser.close(),
   };
 }
@@ -95,6 +104,8 @@ async function webkitTab() {
       for (const k of held) actions = actions.keyUp(k);
       await actions.perform();
     },
+    wheel: async (selector, deltaY) =>
+      driver.actions().scroll(0, 0, 0, deltaY, await driver.findElement(By.css(selector))).perform(),
     close: async () => { await driver.quit(); driverProcess.kill(); },
   };
 }
@@ -102,6 +113,19 @@ async function webkitTab() {
 // --- What is on the console, and scenarios acted out on it ---
 
 const consoleText = (tab) => tab.run(() => document.getElementById('terminale').textContent);
+
+// Whether the page itself scrolls (it never should: only the console
+// does), whether the typed line and the buttons are within the window,
+// and how far the console is scrolled.
+const placement = (tab) => tab.run(() => ({
+  pageScrolls: document.documentElement.scrollHeight > innerHeight || scrollY !== 0,
+  lineInView: ['riga', 'tasti'].every((id) => {
+    const box = document.getElementById(id).getBoundingClientRect();
+    return box.top >= 0 && box.bottom <= innerHeight;
+  }),
+  rows: document.getElementById('schermo').scrollTop,
+}));
+const reminders = (tab, count) => until(tab, `${count} reminders`, (shown) => shown.split(reminder).length > count);
 
 async function until(tab, what, test) {
   let seen = ['', ''];
@@ -165,6 +189,37 @@ async function desktop(tab, site) {
   await play(tab, [['line', 's'], ['shows', prompt], ['lacks', menuLine], ['type', '56 63 7'], ['press', 'Backspace'],
                    ['line', '76 84'], ['shows', `${prompt}\n\n56 63 76 84\n\n${rowsOf56}\n\n${reminder}`]]);
 
+  // Forty rows on, the console scrolls and the page never does: a wheel
+  // turn at the bottom leaves the typed line in view, Page Up scrolls the
+  // console from the line.
+  await play(tab, [['press', Array(40).fill('Enter').join(' ')]]);
+  await reminders(tab, 41);
+  await tab.wheel('#schermo', 800);
+  await pause(300);  // a page that scrolls would have by now
+  const bottom = await placement(tab);
+  assert.deepEqual([bottom.pageScrolls, bottom.lineInView], [false, true], 'after a wheel turn');
+  await tab.press('PageUp');
+  assert.ok((await placement(tab)).rows < bottom.rows, 'Page Up left the console where it was');
+
+  // Browser zoom, as a window half as large at twice the pixel ratio,
+  // enlarges the text on the screen instead of refitting it back.
+  if (tab.view) {
+    const onScreen = async (viewport) => {
+      await tab.view(viewport);
+      return tab.run(() => parseFloat(getComputedStyle(document.getElementById('schermo')).fontSize) * devicePixelRatio);
+    };
+    const plain = await onScreen({ width: 1280, height: 800, deviceScaleFactor: 1 });
+    const zoomed = await onScreen({ width: 640, height: 400, deviceScaleFactor: 2 });
+    assert.ok(zoomed >= 1.8 * plain, `at 200% the text went from ${plain} to ${zoomed} device pixels`);
+    await tab.view({ width: 800, height: 600, deviceScaleFactor: 1 });
+  }
+
+  // Ctrl+A selects the rows, and Ctrl+C then copies them: teklo goes on.
+  await tab.run(() => document.addEventListener('copy', () => { window.copied = String(getSelection()); }));
+  await play(tab, [['press', 'Control+A Control+C'], ['quiet']]);
+  const [selected, copied] = await tab.run(() => [String(getSelection()), window.copied]);
+  assert.ok(selected.includes(rowsOf56) && copied === selected, `selected ${selected.length} characters, copied ${copied?.length}`);
+
   // Ctrl+D ends it; the rows stay for the mouse and the keys that scroll
   // and select, and a copy says it copied.
   await play(tab, [['press', 'Control+D'], ['says', 'stato di uscita 0']]);
@@ -197,7 +252,8 @@ async function lineEditing(tab, site) {
     ['press', 'Control+C'], ['says', 'CTRL + c'], ['paste', 's\n1 1 1'], ['shows', prompt],
     ['line', ' 1'], ['shows', reminder]]);
   assert.equal((await consoleText(tab)).split(first('')).length, 2);
-  await play(tab, [['press', 'Control+C'], ['says', 'CTRL + c'], ['paste', 'h'], ['press', 'Enter'], ['shows', help]]);
+  // Pasted lines that outlast teklo go on in a new run, as typed ones do.
+  await play(tab, [['paste', 'q\nh\n'], ['shows', help], ['quiet']]);
 }
 
 // --- Every engine: each run of teklo is its own, and ends cleanly ---
@@ -389,9 +445,33 @@ async function phone(tab, site) {
   assert.equal(await clipboard(), `${first('1 2 3 4 12 4')}\n`);
   await play(tab, [['insert', 'h\n'], ['shows', help], ['quiet']]);
 
-  // Text size: 80 columns fit by default, upright and sideways (where the
-  // typed line stays in view too); larger text wraps; the largest size
-  // outlives a reload and the phone turned and back.
+  // Sixty rows on, three swipes up the console leave the page where it
+  // was: the typed line and the buttons stay in view.
+  await insert('\n'.repeat(60));
+  await reminders(tab, 60);
+  for (let swipes = 0; swipes < 3; ++swipes) {
+    await cdp.send('Input.synthesizeScrollGesture', { x: 195, y: 500, yDistance: -400, gestureSourceType: 'touch' });
+  }
+  const swiped = await placement(tab);
+  assert.deepEqual([swiped.pageScrolls, swiped.lineInView], [false, true], 'after three swipes');
+  // Scrolled back, the console stays there while the person pans or
+  // resizes the page.
+  await page.keyboard.press('PageUp');
+  const panned = await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => {
+    const before = document.getElementById('schermo').scrollTop;
+    for (const [target, type] of [[visualViewport, 'scroll'], [visualViewport, 'resize'], [window, 'resize']]) {
+      target.dispatchEvent(new Event(type));
+    }
+    resolve([before, document.getElementById('schermo').scrollTop]);
+  })));
+  assert.ok(panned[0] < swiped.rows && panned[0] === panned[1], `scrolled back to ${panned}`);
+  await insert('\n');  // and what teklo writes brings the last row back
+  await reminders(tab, 62);
+
+  // Text size: 80 columns fit by default, upright, sideways (where the
+  // typed line stays in view too) and on the narrowest phones, where the
+  // buttons' labels fit too; larger text wraps; the largest size outlives
+  // a reload and the phone turned and back.
   const layout = () => page.evaluate(() => {
     const box = document.querySelector('#terminale span[aria-hidden]');  // 74 columns
     return {
@@ -400,18 +480,20 @@ async function phone(tab, site) {
       boxLines: new Set([...box.getClientRects()].map((r) => r.top)).size,
       fits: (80 * box.getBoundingClientRect().width) / 74 / innerWidth > 0.85 &&
             document.getElementById('riga').getBoundingClientRect().bottom <= innerHeight,
+      clippedLabels: [...document.querySelectorAll('#tasti button')].filter((b) => b.scrollWidth > b.clientWidth).length,
     };
   });
   const tapUntilSteady = async (name) => {
     let before;
     do { before = (await layout()).size; await verbs.tap(tab, name); } while ((await layout()).size !== before);
   };
-  const turn = (viewport) => Promise.all([
-    page.evaluate(() => new Promise((resolve) => addEventListener('resize', () => resolve(true), { once: true }))),
-    page.setViewport(viewport)]);
+  const turn = tab.view;
   const fit = await layout();
-  await turn(sideways);
-  for (const shown of [fit, await layout()]) assert.deepEqual([shown.sideways, shown.boxLines, shown.fits], [false, 1, true], JSON.stringify(shown));
+  const shapes = [fit];
+  for (const viewport of [sideways, { ...upright, width: 320, height: 568 }]) shapes.push(await turn(viewport).then(layout));
+  for (const shown of shapes) {
+    assert.deepEqual([shown.sideways, shown.boxLines, shown.fits, shown.clippedLabels], [false, 1, true, 0], JSON.stringify(shown));
+  }
   await turn(upright);
   await tapUntilSteady('piu-grande');
   const largest = await layout();

@@ -17,15 +17,22 @@
   const keptRows = 2000;  // as a terminal's scrollback: older rows go
   const clearing = '\x1b[H\x1b[2J';  // the one sequence teklo writes
 
-  // --- Text size: by default 80 columns fit the width; larger wraps ---
+  // --- Text size: the browser's zoom enlarges it; A− and A+ step it ---
 
-  // The size chosen with A+, in pixels, or 0 for "80 columns fit". It is
+  // The size chosen with A− or A+, in pixels, or 0 for the default. It is
   // kept as a size, not as a step in the list of sizes, because the list
   // changes when the phone turns and the choice must not.
   const sizeKey = 'teklo.dimensione-testo-px';
-  const largerSizes = [12, 14, 16, 18, 20, 24, 28, 32];
-  const largestFit = 20;  // more would be huge by default on a wide screen
+  const steps = [10, 12, 14, 16, 18, 20, 24, 28, 32, 40];
+  const largestFit = 20;  // more would be huge by default on a tablet
   let chosenSize = Number(remembered(sizeKey)) || 0;
+
+  // Under a finger, as on a phone, the default lets 80 columns fit the
+  // width, so that the boxes stay whole; zooming there is a pinch, which
+  // leaves the page's width alone. With a mouse, zooming narrows the page
+  // in CSS pixels, and a size fitted to it would undo the zoom: there the
+  // default is the browser's own text size, which zooms as any page does.
+  const finger = matchMedia('(pointer: coarse)');
 
   function remembered(key) {
     try { return localStorage.getItem(key); } catch { return null; }  // storage may be off
@@ -41,20 +48,18 @@
   // The width of 80 columns per pixel of font size, measured once.
   let columnsPerPixel = 0;
 
-  // The sizes A+ and A− step through: the fitting one, then those clearly
-  // larger.
-  function sizes() {
+  function defaultSize() {
+    if (!finger.matches) return parseFloat(getComputedStyle(document.documentElement).fontSize);
     if (!columnsPerPixel) {
       const probe = document.createElement('canvas').getContext('2d');
       probe.font = `100px ${getComputedStyle(screenBox).fontFamily}`;
       columnsPerPixel = probe.measureText('0'.repeat(columns)).width / 100;
     }
-    const fit = Math.min(largestFit, Math.floor((screenBox.clientWidth / columnsPerPixel) * 10) / 10);
-    return [fit, ...largerSizes.filter((size) => size > fit * 1.1)];
+    return Math.min(largestFit, Math.floor((screenBox.clientWidth / columnsPerPixel) * 10) / 10);
   }
 
   function applySize() {
-    const size = Math.max(sizes()[0], chosenSize);
+    const size = chosenSize || defaultSize();
     screenBox.style.fontSize = `${size}px`;
     // Phones zoom into a focused field whose text is under 16 px; the
     // field is drawn at 16 px and scaled down to the console's size.
@@ -63,28 +68,56 @@
     field.style.transform = scale < 1 ? `scale(${scale})` : '';
     field.style.width = `${100 / scale}%`;
     field.parentElement.style.height = `${size * 1.2}px`;
-    keepLineInView();
+    followLine();
   }
 
+  // A− and A+ step through the default and the list's sizes clearly apart
+  // from it.
   function changeSize(by) {
-    const steps = sizes();
-    const shown = Math.max(steps[0], chosenSize);
-    let step = steps.length - 1;
-    while (step > 0 && steps[step] > shown) --step;
-    step = Math.max(0, Math.min(step + by, steps.length - 1));
-    chosenSize = step === 0 ? 0 : steps[step];
+    const base = defaultSize();
+    const sizes = [...steps.filter((size) => size < base / 1.1), base, ...steps.filter((size) => size > base * 1.1)];
+    const shown = chosenSize || base;
+    const next = by > 0 ? sizes.find((size) => size > shown) : sizes.findLast((size) => size < shown);
+    if (next === undefined) return;
+    chosenSize = next === base ? 0 : next;
     remember(sizeKey, chosenSize ? String(chosenSize) : '');
     applySize();
   }
 
+  // --- Scrolling: the console follows its last row until scrolled back ---
+
   function keepLineInView() {
     screenBox.scrollTop = screenBox.scrollHeight;
+    following = true;  // before its scroll event, which a resize may precede
+  }
+
+  // Whether the last row was in view when the console last scrolled: a
+  // change of size keeps it there, and leaves alone the rows a person
+  // scrolled back to.
+  let following = true;
+  screenBox.addEventListener('scroll', () => {
+    following = screenBox.scrollTop + screenBox.clientHeight >= screenBox.scrollHeight - 2;
+  }, { passive: true });
+
+  function followLine() {
+    if (following) keepLineInView();
+  }
+
+  // Page Up and Page Down, with Shift or not, scroll the console a page
+  // less one row, as a terminal's scrollback does, wherever the focus is:
+  // in Firefox the typed line would take them and go nowhere.
+  function scrollPage(direction) {
+    const row = parseFloat(getComputedStyle(screenBox).fontSize) * 1.2;
+    screenBox.scrollBy(0, direction * Math.max(row, screenBox.clientHeight - row));
   }
 
   // iOS ignores interactive-widget: its soft keyboard covers the bottom of
   // the page instead of shrinking it. While it does, the page takes only
   // the part left in view, so that the typed line and the buttons stay
-  // above the keyboard. A page zoomed in by the user is left as it is.
+  // above the keyboard. A page zoomed in by the user is left as it is,
+  // and panning it never scrolls the console: only the keyboard coming or
+  // going does.
+  let coveredHeight = 0;
   function fitToViewport() {
     const viewport = window.visualViewport;
     const covered = Math.abs(viewport.scale - 1) < 0.01 &&
@@ -92,7 +125,10 @@
     page.style.position = covered ? 'fixed' : '';
     page.style.inset = covered ? `${viewport.offsetTop}px 0 auto 0` : '';
     page.style.height = covered ? `${viewport.height}px` : '';
-    keepLineInView();
+    if ((covered ? viewport.height : 0) === coveredHeight) return;
+    coveredHeight = covered ? viewport.height : 0;
+    if (covered) keepLineInView();
+    else followLine();
   }
 
   // --- The screen: plain rows, cleared on teklo's sequence ---
@@ -249,7 +285,7 @@
       if (this.cancelled || !this.reader || (this.queued === 0 && !this.ended)) return;
       const { size, resolve } = this.reader;
       this.reader = null;
-      const bytes = this.take(size);
+      const bytes = this.take(this.lineLength(size));
       // A long paste keeps teklo busy: let the page draw and take keys now
       // and then instead of freezing until it is done.
       const now = performance.now();
@@ -261,8 +297,25 @@
       }
     }
 
+    // A read takes one line at most: teklo may end within any line, and
+    // the lines after it then belong to the next run.
+    lineLength(size) {
+      let length = 0;
+      for (const chunk of this.chunks) {
+        const lineEnd = chunk.indexOf(10);
+        if (lineEnd >= 0) return Math.min(size, length + lineEnd + 1);
+        length += chunk.length;
+      }
+      return Math.min(size, length);
+    }
+
+    // The text handed over and never read.
+    unread() {
+      return new TextDecoder().decode(this.take(this.queued));
+    }
+
     take(size) {
-      const bytes = new Uint8Array(Math.min(size, this.queued));
+      const bytes = new Uint8Array(size);
       let filled = 0;
       while (filled < bytes.length) {
         const chunk = this.chunks[0];
@@ -300,7 +353,12 @@
     say('');
     clearScreen();
     self.execute().then((code) => {
-      if (run === self && code !== null) stop(`Programma terminato (stato di uscita ${code}). ${again}`);
+      if (run !== self || code === null) return;
+      const rest = self.unread();
+      stop(`Programma terminato (stato di uscita ${code}). ${again}`);
+      // Lines that outlast teklo go on in a new run, as they would had
+      // they been typed after its end.
+      if (rest) handOver(rest);
     }, (error) => {
       if (run !== self) return;
       if (error instanceof LoadError) stop(`teklo non si avvia: ${error.message}. Ricaricare la pagina.`);
@@ -381,15 +439,28 @@
   // stays selected for the browser's own Copy. The line gives up the focus
   // first: Firefox would copy the line's empty selection.
   function copyBySelecting() {
-    if (!selection()) {
-      field.blur();
-      getSelection().selectAllChildren(log);
-    }
+    if (!selection()) selectRows();
     try { return document.execCommand('copy'); } catch { return false; }
   }
 
-  // The keys teklo uses. Every other key does what it does in the browser:
-  // scrolling, selecting, finding, zooming, reloading.
+  // The line gives up the focus first: Firefox would copy the line's
+  // empty selection.
+  function selectRows() {
+    field.blur();
+    getSelection().selectAllChildren(log);
+  }
+
+  // Select-all means the rows, unless there is text in the line that is
+  // not yet selected: then it selects that first, as in any field.
+  function selectsRows(event) {
+    return event.key.toLowerCase() === 'a' && event.ctrlKey !== event.metaKey && !event.altKey && !event.shiftKey &&
+           (event.target !== field || (field.selectionStart === 0 && field.selectionEnd === field.value.length));
+  }
+
+  // The keys teklo uses, and those that mean in a console what they do not
+  // in a text field: select-all and the scrollback's Page Up and Down.
+  // Every other key does what it does in the browser: scrolling,
+  // selecting, finding, zooming, reloading.
   document.addEventListener('keydown', (event) => {
     if (event.defaultPrevented) return;
     if (event.target instanceof HTMLButtonElement && [' ', 'Enter'].includes(event.key)) return;
@@ -413,6 +484,12 @@
     } else if (control && key === 'u' && run) {
       event.preventDefault();
       field.value = '';
+    } else if (selectsRows(event)) {
+      event.preventDefault();
+      selectRows();
+    } else if (['PageUp', 'PageDown'].includes(key) && !event.ctrlKey && !event.metaKey && !event.altKey) {
+      event.preventDefault();
+      scrollPage(key === 'PageUp' ? -1 : 1);
     } else if (event.target !== field && types(event)) {
       // Typing goes to the line wherever the focus was; but a blank there
       // scrolls the page, as it does in the browser.
@@ -488,6 +565,7 @@
   }
 
   window.addEventListener('resize', applySize);
+  finger.addEventListener('change', applySize);
   window.visualViewport?.addEventListener('resize', fitToViewport);
   window.visualViewport?.addEventListener('scroll', fitToViewport);
   applySize();
