@@ -203,15 +203,11 @@ async function desktop(tab, site) {
 
   // Browser zoom, as a window half as large at twice the pixel ratio,
   // enlarges the text on the screen instead of refitting it back.
+  const onScreen = (width, height, deviceScaleFactor) => tab.view({ width, height, deviceScaleFactor }).then(() =>
+    tab.run(() => parseFloat(getComputedStyle(document.getElementById('schermo')).fontSize) * devicePixelRatio));
   if (tab.view) {
-    const onScreen = async (viewport) => {
-      await tab.view(viewport);
-      return tab.run(() => parseFloat(getComputedStyle(document.getElementById('schermo')).fontSize) * devicePixelRatio);
-    };
-    const plain = await onScreen({ width: 1280, height: 800, deviceScaleFactor: 1 });
-    const zoomed = await onScreen({ width: 640, height: 400, deviceScaleFactor: 2 });
+    const [plain, zoomed] = [await onScreen(1280, 800, 1), await onScreen(640, 400, 2), await onScreen(800, 600, 1)];
     assert.ok(zoomed >= 1.8 * plain, `at 200% the text went from ${plain} to ${zoomed} device pixels`);
-    await tab.view({ width: 800, height: 600, deviceScaleFactor: 1 });
   }
 
   // Ctrl+A selects the rows, and Ctrl+C then copies them: teklo goes on.
