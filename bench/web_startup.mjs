@@ -1,58 +1,213 @@
-// Time from navigation to the start-up screen of the page, served over
-// http, in Debian's Chromium with the CPU at normal speed and slowed 4x
-// (as on a mid-range phone). Each run is a new browser context, so no
-// cache helps. Prints the median and the range of each.
-//   usage: node bench/web_startup.mjs [PAGE_FOLDER] [RUNS]
-//   (PAGE_FOLDER defaults to build-web/teklo-web, RUNS to 7)
-import { createRequire } from 'node:module';
+// How soon the page shows what a person waits for, against the limit a
+// browser sets: a blank page holding only the menu line and a line field
+// that answers Enter at once. Both come from one server and are taken in
+// turn, each load in a new browser context with nothing cached. Two
+// moments are timed, each when its text is first in the page (the frame
+// that paints it would add the engine's own frame timing, up to 100 ms in
+// WebKit under Xvfb): the menu line, and the help screen after "h" and Enter typed as soon as the
+// line field exists (or, on a page that would lose keys typed before its
+// script runs, once it has run). Printed: their medians, and their ratios over the
+// blank page's menu line; Chromium at full speed and with the CPU slowed
+// 4x (as on a mid-range phone), Firefox and WebKit at full speed.
+//   usage: node bench/web_startup.mjs [PAGE_FOLDER] [RUNS] [ENGINE...]
+//          node bench/web_startup.mjs --trace FILE [PAGE_FOLDER]
+// (PAGE_FOLDER defaults to build-web/teklo-web, RUNS to 9.) --trace takes
+// Chromium's performance trace of one load at 4x into FILE and prints
+// where its time went. WebKit needs a display: run under xvfb-run.
+import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { engines, menuLine } from '../tests/engines.mjs';
 import { serveFolder } from '../tests/serve_folder.mjs';
 
 const top = path.dirname(path.dirname(fileURLToPath(import.meta.url)));
-const folder = path.resolve(process.argv[2] ?? path.join(top, 'build-web/teklo-web'));
-const runs = Number(process.argv[3] ?? 7);
-const puppeteer = createRequire(path.join(top, 'web/package.json'))('puppeteer-core');
+const args = process.argv.slice(2);
+const traceFile = args[0] === '--trace' ? args.splice(0, 2)[1] : null;
+const [folderArg, runsArg, ...chosen] = args;
+const folder = path.resolve(folderArg ?? path.join(top, 'build-web/teklo-web'));
+const runs = Number(runsArg ?? 9);
+const launch = engines(path.join(top, 'web'));
+const help = '   Help TeKLO v.4.0';
 
-const menuLine = '   S = TeKLO4  H = Help  Q = Uscita';
-const server = await serveFolder(folder);
-const browser = await puppeteer.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+// Put first into both pages: it stamps each moment, and types "h" and Enter the moment the line field exists and
+// the page takes keys (window.typedEarly keeps those typed before its
+// script runs).
+const probe = `<script>(function () {
+  var marks = window.startup = {}, typed = false;
+  function has(text) { return document.body && document.body.textContent.indexOf(text) >= 0; }
+  new MutationObserver(function (_, observer) {
+    var field = document.getElementById('riga');
+    if (field && !typed && (window.teklo || window.typedEarly)) {
+      typed = true;
+      field.value = 'h';
+      field.dispatchEvent(new KeyboardEvent('keydown', { key: 'Enter', bubbles: true, cancelable: true }));
+    }
+    if (!marks.menu && has(${JSON.stringify(menuLine)})) marks.menu = performance.now();
+    if (has(${JSON.stringify(help)})) { observer.disconnect(); marks.help = performance.now(); }
+  }).observe(document, { childList: true, subtree: true, characterData: true });
+})();</script>`;
 
-async function once(slowdown) {
+const blank = `<!DOCTYPE html>
+<html lang="it"><head><meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Pagina vuota</title>
+<script>window.typedEarly = [];
+addEventListener('keydown', function (event) {
+  if (event.key === 'Enter') document.body.insertAdjacentHTML('beforeend', '<pre>${help}</pre>');
+});</script>
+</head><body><pre>${menuLine}</pre><input id="riga"></body></html>
+`;
+
+// The page and the blank page side by side in a copy of the folder.
+const served = mkdtempSync(path.join(tmpdir(), 'teklo-bench-'));
+cpSync(folder, served, { recursive: true });
+const withProbe = (html) => html.replace(/<head>/i, `<head>${probe}`);
+writeFileSync(path.join(served, 'index.html'), withProbe(readFileSync(path.join(folder, 'index.html'), 'utf8')));
+writeFileSync(path.join(served, 'vuota.html'), withProbe(blank));
+const server = await serveFolder(served);
+const pages = { blank: `${server.url}/vuota.html`, page: `${server.url}/index.html` };
+
+const moments = (read) => (async function wait(deadline) {
+  const marks = await read().catch(() => null);
+  if (marks?.menu && marks?.help) return marks;
+  if (Date.now() > deadline) throw new Error(`the page never showed both moments: ${JSON.stringify(marks)}`);
+  await new Promise((resolve) => setTimeout(resolve, 20));
+  return wait(deadline);
+})(Date.now() + 30000);
+
+// One load in a new context of a puppeteer browser.
+async function puppeteerLoad(browser, url, slowdown) {
   const context = await browser.createBrowserContext();
-  const page = await context.newPage();
-  const cdp = await page.createCDPSession();
-  await cdp.send('Emulation.setCPUThrottlingRate', { rate: slowdown });
-  // The moment the menu line is first in the page; performance.now()
-  // counts from the navigation's start.
-  await page.evaluateOnNewDocument((line) => {
-    new MutationObserver((_, observer) => {
-      if (!document.body?.textContent.includes(line)) return;
-      window.startupShown = performance.now();
-      observer.disconnect();
-    }).observe(document, { childList: true, subtree: true, characterData: true });
-  }, menuLine);
-  await page.goto(`${server.url}/index.html`);
-  const shown = await page.waitForFunction(() => window.startupShown, { timeout: 30000 });
-  const ms = await shown.jsonValue();
-  await context.close();
-  return ms;
+  try {
+    const page = await context.newPage();
+    if (slowdown > 1) await (await page.createCDPSession()).send('Emulation.setCPUThrottlingRate', { rate: slowdown });
+    await page.goto(url, { waitUntil: 'domcontentloaded' });
+    return await moments(() => page.evaluate(() => window.startup));
+  } finally {
+    await context.close();
+  }
+}
+
+// WebKit's driver has no contexts: a new browser for each load.
+async function webkitLoad(url) {
+  const driver = await launch.webkit();
+  try {
+    await driver.get(url);
+    return await moments(() => driver.executeScript('return window.startup'));
+  } finally {
+    await driver.quit();
+  }
+}
+
+const median = (values) => [...values].sort((a, b) => a - b)[values.length >> 1];
+
+async function sitting(name, load) {
+  const times = { blank: { menu: [], help: [] }, page: { menu: [], help: [] } };
+  for (let run = 0; run < runs; ++run) {
+    for (const which of run % 2 ? ['page', 'blank'] : ['blank', 'page']) {
+      const marks = await load(pages[which]);
+      for (const moment of ['menu', 'help']) times[which][moment].push(marks[moment]);
+    }
+  }
+  const limit = median(times.blank.menu);
+  const cell = (which, moment) => {
+    const ms = median(times[which][moment]);
+    return `${ms.toFixed(0).padStart(5)} ms ${`(${(ms / limit).toFixed(2)}x)`.padEnd(9)}`;
+  };
+  console.log(`${name.padEnd(14)} blank ${cell('blank', 'menu')} ${cell('blank', 'help')}` +
+              `   page ${cell('page', 'menu')} ${cell('page', 'help')}`);
+}
+
+// Where one load's time went, from Chromium's trace: the page's main
+// thread's time by kind of work (each event's own time, less what it ran
+// inside), and when each file of the folder was asked for and had
+// arrived, all counted from the navigation's start.
+const kinds = [
+  ['parsing HTML', /^ParseHTML$/],
+  ['compiling JavaScript', /^v8\.(compile|parseOnBackground)|^V8\.(Compile|Parse)/],
+  ['compiling WebAssembly', /wasm/i],
+  ['running JavaScript', /^(EvaluateScript|FunctionCall|TimerFire|EventDispatch|FireAnimationFrame|RunMicrotasks|v8\.run|v8\.callFunction|V8\.Execute|V8\.GC.*|MajorGC|MinorGC|ScheduleStyleRecalculation)$/],
+  ['style and layout', /^(UpdateLayoutTree|Layout|RecalculateStyles|HitTest)$/],
+  ['painting', /^(PrePaint|Paint|Layerize|Commit|UpdateLayer|PaintImage|CompositeLayers)$/],
+];
+
+function breakdown(file, until) {
+  const events = JSON.parse(readFileSync(file, 'utf8')).traceEvents ?? [];
+  const ours = (url) => typeof url === 'string' && url.startsWith(server.url);
+  const parse = events.find((e) => e.name === 'ParseHTML' && ours(e.args?.beginData?.url));
+  const start = events.find((e) => e.name === 'navigationStart' && ours(e.args?.data?.documentLoaderURL))?.ts ?? parse.ts;
+  const end = start + until * 1000;
+  const ms = (us) => (us / 1000).toFixed(1);
+  const onMain = events.filter((e) => e.pid === parse.pid && e.tid === parse.tid && e.ph === 'X' && e.dur > 0 &&
+                                      e.ts >= start && e.ts < end).sort((x, y) => x.ts - y.ts || y.dur - x.dur);
+  const own = new Map();
+  const open = [];
+  let busy = 0;
+  for (const e of onMain) {
+    while (open.length && open.at(-1).ts + open.at(-1).dur <= e.ts) open.pop();
+    const parent = open.at(-1);
+    if (parent) own.set(parent, own.get(parent) - e.dur);
+    else busy += e.dur;
+    own.set(e, e.dur);
+    open.push(e);
+  }
+  const spent = new Map(kinds.map(([kind]) => [kind, 0]));
+  for (const [e, time] of own) {
+    const kind = kinds.find(([, pattern]) => pattern.test(e.name))?.[0] ?? 'other';
+    spent.set(kind, (spent.get(kind) ?? 0) + time);
+  }
+  console.log(`main thread: busy ${ms(busy)} of ${ms(end - start)} ms; ` +
+              [...spent].map(([kind, time]) => `${kind} ${ms(time)}`).join(', '));
+  const requests = new Map();
+  for (const e of events) {
+    const data = e.args?.data;
+    if (!data?.requestId) continue;
+    const entry = requests.get(data.requestId) ?? {};
+    if (e.name === 'ResourceSendRequest' && ours(data.url)) Object.assign(entry, { url: data.url, sent: e.ts });
+    if (e.name === 'ResourceFinish') entry.done = e.ts;
+    requests.set(data.requestId, entry);
+  }
+  const files = [...requests.values()].filter(({ url, sent }) => url && sent < end)
+    .map(({ url, sent, done }) => `${path.basename(new URL(url).pathname)} ${ms(sent - start)}-${done ? ms(done - start) : '?'}`);
+  console.log(`files asked for and in (ms): ${files.join(', ')}`);
 }
 
 try {
-  for (const slowdown of [1, 4]) {
-    const times = [];
-    for (let i = 0; i < runs; ++i) times.push(await once(slowdown));
-    times.sort((a, b) => a - b);
-    const s = (ms) => (ms / 1000).toFixed(2);
-    console.log(`CPU ${slowdown}x: median ${s(times[times.length >> 1])} s, ` +
-                `range ${s(times[0])}-${s(times[times.length - 1])} s over ${runs} runs`);
+  if (traceFile) {
+    const browser = await launch.chromium();
+    const page = await browser.newPage();
+    await (await page.createCDPSession()).send('Emulation.setCPUThrottlingRate', { rate: 4 });
+    // The categories that say where the time went and cost little: the
+    // sampling profiler would slow the load it measures.
+    await page.tracing.start({ path: traceFile, categories: ['devtools.timeline', 'disabled-by-default-devtools.timeline',
+                                                             'v8.execute', 'v8', 'toplevel', 'loading', 'blink.user_timing'] });
+    await page.goto(pages.page, { waitUntil: 'domcontentloaded' });
+    const marks = await moments(() => page.evaluate(() => window.startup));
+    await page.tracing.stop();
+    await browser.close();
+    console.log(`one load at 4x: menu line at ${marks.menu.toFixed(0)} ms, help screen at ${marks.help.toFixed(0)} ms`);
+    breakdown(traceFile, marks.help);
+  } else {
+    console.log(`medians of ${runs} loads each; in brackets, the ratio over the blank page's menu line`);
+    console.log(`${''.padEnd(20)} ${'menu line'.padEnd(17)} ${'help screen'.padEnd(21)} ${'menu line'.padEnd(17)} help screen`);
+    for (const engine of chosen.length ? chosen : ['chromium', 'firefox', 'webkit']) {
+      if (engine === 'webkit') {
+        await sitting('WebKit 1x', webkitLoad);
+        continue;
+      }
+      const browser = await launch[engine]();
+      try {
+        for (const slowdown of engine === 'chromium' ? [1, 4] : [1]) {
+          await sitting(`${engine === 'chromium' ? 'Chromium' : 'Firefox'} ${slowdown}x`,
+                        (url) => puppeteerLoad(browser, url, slowdown));
+        }
+      } finally {
+        await browser.close();
+      }
+    }
   }
 } finally {
-  await browser.close();
   server.close();
+  rmSync(served, { recursive: true });
 }

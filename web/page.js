@@ -145,9 +145,11 @@
     } else {
       unshown += text;
     }
+    // Shown all at once: when teklo waits for input, or between the parts
+    // of a long paste.
     if (!showScheduled) {
       showScheduled = true;
-      setTimeout(show, 0);
+      setTimeout(() => { if (showScheduled) show(); }, 0);
     }
   }
 
@@ -208,7 +210,7 @@
       this.ended = false;    // Ctrl+D on an empty line
       this.reader = null;    // teklo's read in progress
       this.decoder = new TextDecoder();
-      this.lastPause = 0;
+      this.busySince = 0;    // when teklo began reading without a pause
       this.cancelled = false;
     }
 
@@ -282,17 +284,24 @@
     }
 
     feed() {
-      if (this.cancelled || !this.reader || (this.queued === 0 && !this.ended)) return;
+      if (this.cancelled || !this.reader) return;
+      if (this.queued === 0 && !this.ended) {
+        this.busySince = 0;  // teklo waits for input, and the page is idle
+        if (showScheduled) show();
+        return;
+      }
       const { size, resolve } = this.reader;
       this.reader = null;
       const bytes = this.take(this.readLength(size));
-      // A long paste keeps teklo busy: let the page draw and take keys now
-      // and then instead of freezing until it is done.
+      // A long paste keeps teklo busy: let the page draw and take keys
+      // after every 30 ms of it instead of freezing until it is done. A
+      // line typed is answered at once.
       const now = performance.now();
-      if (now - this.lastPause < 30) {
+      this.busySince ||= now;
+      if (now - this.busySince < 30) {
         resolve(bytes);
       } else {
-        this.lastPause = now;
+        this.busySince = 0;
         setTimeout(() => { if (!this.cancelled) resolve(bytes); }, 0);
       }
     }
@@ -349,13 +358,19 @@
     say('');
   }
 
+  // The first run finds its start-up screen already in the console, put
+  // there by the build: its own clearing and printing replace the rows
+  // with the same ones, with no empty moment between.
+  let started = false;
+
   function start() {
     run?.cancel();
     const self = new Run();
     run = self;
     endNote = '';
     say('');
-    clearScreen();
+    if (started) clearScreen();
+    started = true;
     self.execute().then((code) => {
       if (run !== self || code === null) return;
       const rest = self.unread();
@@ -576,14 +591,19 @@
   window.teklo = { start };  // for the tests and the curious
   field.focus();
   start();
+  for (const line of window.typedEarly?.splice(0) ?? []) handOver(line);
 
   // Installable, and offline after one visit: the service worker keeps the
   // folder. A page opened from a file can have neither.
+  // Both wait for the page's load, so as not to compete with the first
+  // screen.
   if (location.protocol.startsWith('http')) {
-    document.head.append(Object.assign(document.createElement('link'),
-                                       { rel: 'manifest', href: 'manifest.webmanifest' }));
-    // Asked at every start, an update does not wait on the browser's own
-    // schedule, which a reload soon after another can put off.
-    navigator.serviceWorker?.register('sw.js').then((registration) => registration.update()).catch(() => {});
+    addEventListener('load', () => {
+      document.head.append(Object.assign(document.createElement('link'),
+                                         { rel: 'manifest', href: 'manifest.webmanifest' }));
+      // Asked at every start, an update does not wait on the browser's own
+      // schedule, which a reload soon after another can put off.
+      navigator.serviceWorker?.register('sw.js').then((registration) => registration.update()).catch(() => {});
+    });
   }
 })();
