@@ -11,7 +11,7 @@ import path from 'node:path';
 const types = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.css': 'text/css',
   '.webmanifest': 'application/manifest+json', '.png': 'image/png', '.svg': 'image/svg+xml',
-  '.txt': 'text/plain; charset=utf-8', '.wasm': 'application/wasm',
+  '.txt': 'text/plain; charset=utf-8',
 };
 
 export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
