@@ -161,14 +161,20 @@ async function desktop(tab, site) {
   const release = tab.page ? server.hold('/teklo.js') : () => {};
   await tab.run((url) => { setTimeout(() => { location.href = url; }); }, `${site}/index.html`);
   await cleared(tab);
+  for (let tries = 0; tries < 100 && await tab.run(() => document.activeElement.id) !== 'riga'; ++tries) await pause(50);
   await play(tab, [['line', 's'], ['quiet']]);
   assert.deepEqual(await tab.run(() => [document.documentElement.lang, document.title]), ['it', 'TeKLO v.4.0 - Quadrato Magico']);
   if (tab.page) assert.equal(await tab.run(() => typeof createTeklo), 'undefined');
+  // The program's start replaces the rows with the same ones, never
+  // leaving the console empty between.
+  await tab.run(() => new MutationObserver(() => { window.blanked ||= !document.getElementById('terminale').textContent; })
+    .observe(document.getElementById('terminale'), { childList: true }));
   release();
 
   // A correction on the way.
   await play(tab, [['shows', prompt], ['lacks', menuLine], ['type', '56 63 7'], ['press', 'Backspace'],
                    ['line', '76 84'], ['shows', `${prompt}\n\n56 63 76 84\n\n${rowsOf56}\n\n${reminder}`]]);
+  assert.equal(await tab.run(() => window.blanked), false, 'the console was empty for a moment');
 
   // Forty rows on, the console scrolls and the page never does: a wheel
   // turn at the bottom leaves the typed line in view, Page Up scrolls the
