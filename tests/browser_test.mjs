@@ -160,16 +160,19 @@ async function desktop(tab, site) {
   // there the program has loaded too.)
   const release = tab.page ? server.hold('/teklo.js') : () => {};
   await tab.run((url) => { setTimeout(() => { location.href = url; }); }, `${site}/index.html`);
-  await cleared(tab);
-  for (let tries = 0; tries < 100 && await tab.run(() => document.activeElement.id) !== 'riga'; ++tries) await pause(50);
-  await play(tab, [['line', 's'], ['quiet']]);
-  assert.deepEqual(await tab.run(() => [document.documentElement.lang, document.title]), ['it', 'TeKLO v.4.0 - Quadrato Magico']);
-  if (tab.page) assert.equal(await tab.run(() => typeof createTeklo), 'undefined');
-  // The program's start replaces the rows with the same ones, never
-  // leaving the console empty between.
-  await tab.run(() => new MutationObserver(() => { window.blanked ||= !document.getElementById('terminale').textContent; })
-    .observe(document.getElementById('terminale'), { childList: true }));
-  release();
+  try {
+    await cleared(tab);
+    for (let tries = 0; tries < 100 && await tab.run(() => document.activeElement.id) !== 'riga'; ++tries) await pause(50);
+    await play(tab, [['line', 's'], ['quiet']]);
+    assert.deepEqual(await tab.run(() => [document.documentElement.lang, document.title]), ['it', 'TeKLO v.4.0 - Quadrato Magico']);
+    if (tab.page) assert.equal(await tab.run(() => typeof createTeklo), 'undefined');
+    // The program's start replaces the rows with the same ones, never
+    // leaving the console empty between.
+    await tab.run(() => new MutationObserver(() => { window.blanked ||= !document.getElementById('terminale').textContent; })
+      .observe(document.getElementById('terminale'), { childList: true }));
+  } finally {
+    release();  // or every later group would wait for it
+  }
 
   // A correction on the way.
   await play(tab, [['shows', prompt], ['lacks', menuLine], ['type', '56 63 7'], ['press', 'Backspace'],
@@ -186,7 +189,13 @@ async function desktop(tab, site) {
   const bottom = await placement(tab);
   assert.deepEqual([bottom.pageScrolls, bottom.lineInView], [false, true], 'after a wheel turn');
   await tab.press('PageUp');
-  assert.ok((await placement(tab)).rows < bottom.rows, 'Page Up left the console where it was');
+  const back = (await placement(tab)).rows;
+  // A click there brings the line's caret, not the console's last row.
+  await tab.run(() => {
+    document.getElementById('riga').blur();  // as the mouse's press on a row does
+    document.getElementById('terminale').dispatchEvent(new MouseEvent('click', { bubbles: true }));
+  });
+  assert.deepEqual([back < bottom.rows, (await placement(tab)).rows], [true, back], 'Page Up, then a click');
 
   // Browser zoom, as a window half as large at twice the pixel ratio,
   // enlarges the text on the screen instead of refitting it back.
@@ -266,6 +275,20 @@ async function runs(tab, site) {
   await tab.run(() => [window.teklo.start(), document.dispatchEvent(new KeyboardEvent('keydown', { key: 'c', ctrlKey: true }))]);
   await play(tab, [['says', 'Programma interrotto con CTRL + c.'], ['press', 'Enter'], ['cleared'],
                    ['line', 's'], ['line', '1 0 0 0'], ['shows', first('1 0 0 0')]]);
+
+  // A Q handed over by Ctrl+D, with no line end, ends its run alone: the
+  // line pasted after it while the run loads goes to the next one.
+  await tab.run(() => {
+    window.teklo.start();
+    const field = document.getElementById('riga');
+    field.value = 'q';
+    document.dispatchEvent(new KeyboardEvent('keydown', { key: 'd', ctrlKey: true }));
+    const event = new ClipboardEvent('paste', { bubbles: true, cancelable: true });
+    Object.defineProperty(event, 'clipboardData', { value: new DataTransfer() });
+    event.clipboardData.setData('text/plain', 'h\n');
+    field.dispatchEvent(event);
+  });
+  await play(tab, [['shows', help], ['quiet']]);
 
   // A paste of 1 MB arrives whole and in order, and the page takes its
   // timers between the paste's parts: it never freezes for all of it.

@@ -274,11 +274,11 @@
     read(size) {
       return new Promise((resolve) => {
         if (this.cancelled) return;
-        this.reader = { size, resolve };
         if (!this.listening) {
           this.listening = true;
-          for (const text of this.early.splice(0)) this.type(text);
+          for (const text of this.early.splice(0)) this.type(text);  // all queued, then read
         }
+        this.reader = { size, resolve };
         this.feed();
       });
     }
@@ -318,6 +318,7 @@
           if (chunk[i] === 10 && quitting) return length + 1;
           quitting ||= chunk[i] === 0x51 || chunk[i] === 0x71;  // Q, q
         }
+        if (quitting) return length;  // a Q handed over by Ctrl+D, with no line end
       }
       return length;
     }
@@ -455,8 +456,7 @@
   // Where the clipboard's interface is closed (iOS outside a secure page,
   // older browsers), the text itself is selected, as a person would, and
   // the browser asked to copy the selection; if it will not, the text
-  // stays selected for the browser's own Copy. The line gives up the focus
-  // first: Firefox would copy the line's empty selection.
+  // stays selected for the browser's own Copy.
   function copyBySelecting() {
     if (!selection()) selectRows();
     try { return document.execCommand('copy'); } catch { return false; }
@@ -565,7 +565,7 @@
   });
   screenBox.addEventListener('click', () => {
     if (String(getSelection())) return;
-    field.focus();
+    field.focus({ preventScroll: true });  // the rows scrolled back to stay
     if (!run && !selectingPointer) start();
   });
 
