@@ -594,9 +594,8 @@
   for (const line of window.typedEarly?.splice(0) ?? []) handOver(line);
 
   // Installable, and offline after one visit: the service worker keeps the
-  // folder. A page opened from a file can have neither.
-  // Both wait for the page's load, so as not to compete with the first
-  // screen.
+  // folder. A page opened from a file can have neither. Both wait for the
+  // page's load, so as not to compete with the first screen.
   if (location.protocol.startsWith('http')) {
     addEventListener('load', () => {
       document.head.append(Object.assign(document.createElement('link'),
