@@ -60,12 +60,15 @@ bool write_output(std::string_view data) { return write_all(1, data); }
 
 const char* error_reason() {
   if (console_error == 0) return std::strerror(errno);
-  // In the system's language, on one line and, as the C library words its
-  // reasons, without a full stop.
+  // In English, as the C library gives its reasons here and on every other
+  // system, on one line and without a full stop. In the system's own
+  // language the text would come in the ANSI code page, which a console
+  // showing the OEM one garbles; where Windows has no English text, the
+  // number stands instead.
   static char text[256];
   DWORD n = FormatMessageA(
       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
-      nullptr, console_error, 0, text, sizeof text, nullptr);
+      nullptr, console_error, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text, nullptr);
   while (n > 0 && std::strchr(". ", text[n - 1]) != nullptr) --n;
   if (n == 0) std::snprintf(text, sizeof text, "errore %lu della console", console_error);
   else text[n] = '\0';
