@@ -4,11 +4,12 @@
 // turn, each load in a new browser context with nothing cached. Two
 // moments are timed, each when its text is first in the page (the frame
 // that paints it would add the engine's own frame timing, up to 100 ms in
-// WebKit under Xvfb): the menu line, and the help screen after "h" and Enter typed as soon as the
-// line field exists (or, on a page that would lose keys typed before its
-// script runs, once it has run). Printed: their medians, and their ratios over the
-// blank page's menu line; Chromium at full speed and with the CPU slowed
-// 4x (as on a mid-range phone), Firefox and WebKit at full speed.
+// WebKit under Xvfb): the menu line, and the help screen after "h" and
+// Enter typed as soon as the line field exists (or, on a page that would
+// lose keys typed before its script runs, once it has run). Printed:
+// their medians, and their ratios over the blank page's menu line;
+// Chromium at full speed and with the CPU slowed 4x (as on a mid-range
+// phone), Firefox and WebKit at full speed.
 //   usage: node bench/web_startup.mjs [PAGE_FOLDER] [RUNS] [ENGINE...]
 //          node bench/web_startup.mjs --trace FILE [PAGE_FOLDER]
 // (PAGE_FOLDER defaults to build-web/teklo-web, RUNS to 9.) --trace takes
@@ -30,9 +31,9 @@ const runs = Number(runsArg ?? 9);
 const launch = engines(path.join(top, 'web'));
 const help = '   Help TeKLO v.4.0';
 
-// Put first into both pages: it stamps each moment, and types "h" and Enter the moment the line field exists and
-// the page takes keys (window.typedEarly keeps those typed before its
-// script runs).
+// Put first into both pages: it stamps each moment, and types "h" and
+// Enter the moment the line field exists and the page takes keys
+// (window.typedEarly keeps those typed before its script runs).
 const probe = `<script>(function () {
   var marks = window.startup = {}, typed = false;
   function has(text) { return document.body && document.body.textContent.indexOf(text) >= 0; }
