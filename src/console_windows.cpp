@@ -47,6 +47,47 @@ bool blank_buffer(HANDLE console, const CONSOLE_SCREEN_BUFFER_INFO& screen) {
          FillConsoleOutputAttribute(console, screen.wAttributes, cells, COORD{0, 0}, &done) != 0;
 }
 
+// Does what the console's "cls" does, without starting an interpreter for
+// it: the whole buffer scrolled up out of sight, blanks in the current
+// colours left behind, and the cursor home. Wine's console refuses a scroll
+// out of the buffer; there the cells are blanked.
+bool clear_cells(HANDLE console, const CONSOLE_SCREEN_BUFFER_INFO& screen) {
+  const SMALL_RECT whole{0, 0, static_cast<SHORT>(screen.dwSize.X - 1),
+                         static_cast<SHORT>(screen.dwSize.Y - 1)};
+  const COORD above{0, static_cast<SHORT>(-screen.dwSize.Y)};
+  CHAR_INFO blank{};
+  blank.Char.AsciiChar = ' ';
+  blank.Attributes = screen.wAttributes;
+  if (ScrollConsoleScreenBufferA(console, &whole, nullptr, above, &blank) == 0 &&
+      !blank_buffer(console, screen))
+    return console_failed();
+  if (SetConsoleCursorPosition(console, COORD{0, 0}) == 0) return console_failed();
+  return true;
+}
+
+// A console drawn by a terminal keeps the terminal's scrollback through
+// the scroll above: Windows Terminal empties it for cmd.exe's cls alone, a
+// shim keyed to the process's name. So the terminal's own sequence for it
+// is written, with sequences understood for that write only. A console that
+// refuses them (Windows before 10) stays as it was; one that takes the mode
+// but puts the sequence in its cells as text (Wine) has moved the cursor,
+// and is cleared again.
+bool erase_scrollback(HANDLE console, const CONSOLE_SCREEN_BUFFER_INFO& screen) {
+  DWORD mode = 0;
+  if (GetConsoleMode(console, &mode) == 0) return console_failed();
+  if (SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0) return true;
+  static constexpr char erase[] = "\x1b[3J";
+  DWORD written = 0;
+  const bool wrote = WriteConsoleA(console, erase, sizeof erase - 1, &written, nullptr) != 0 ||
+                     console_failed();
+  if (SetConsoleMode(console, mode) == 0) return console_failed();
+  if (!wrote) return false;
+  CONSOLE_SCREEN_BUFFER_INFO after;
+  if (GetConsoleScreenBufferInfo(console, &after) == 0) return console_failed();
+  const COORD cursor = after.dwCursorPosition;
+  return (cursor.X == 0 && cursor.Y == 0) || clear_cells(console, screen);
+}
+
 }  // namespace
 
 namespace platform {
@@ -85,26 +126,11 @@ bool output_is_console() {
   return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
-// Does what the console's "cls" does, without starting an interpreter for
-// it: the whole buffer scrolled up out of sight, blanks in the current
-// colours left behind, and the cursor home. In Windows Terminal that also
-// empties the scrollback, which blanking the cells does not. Wine's
-// console refuses a scroll out of the buffer; there the cells are blanked.
 bool clear_console() {
   const HANDLE console = output_handle();
   CONSOLE_SCREEN_BUFFER_INFO screen;
   if (GetConsoleScreenBufferInfo(console, &screen) == 0) return console_failed();
-  const SMALL_RECT whole{0, 0, static_cast<SHORT>(screen.dwSize.X - 1),
-                         static_cast<SHORT>(screen.dwSize.Y - 1)};
-  const COORD above{0, static_cast<SHORT>(-screen.dwSize.Y)};
-  CHAR_INFO blank{};
-  blank.Char.AsciiChar = ' ';
-  blank.Attributes = screen.wAttributes;
-  if (ScrollConsoleScreenBufferA(console, &whole, nullptr, above, &blank) == 0 &&
-      !blank_buffer(console, screen))
-    return console_failed();
-  if (SetConsoleCursorPosition(console, COORD{0, 0}) == 0) return console_failed();
-  return true;
+  return clear_cells(console, screen) && erase_scrollback(console, screen);
 }
 
 }  // namespace platform
