@@ -10,8 +10,8 @@
 #include "console_platform.hpp"
 
 // Input and output go through buffers of our own. stdio on a pipe would
-// hold every prompt back until exit; flushing per key would make batch use
-// crawl. Here pending output is written exactly when the input buffer runs
+// hold a prompt back until its buffer filled, so a script waiting for the
+// prompt would wait for ever; flushing per key would make batch use crawl. Here pending output is written exactly when the input buffer runs
 // dry, that is, just before the program may wait.
 
 namespace {
@@ -39,8 +39,8 @@ std::size_t output_len = 0;
   std::exit(1);
 }
 
-void write_all(std::string_view data) {
-  if (!platform::write_output(data)) fail("impossibile scrivere l'output");
+void check_written(bool written) {
+  if (!written) fail("impossibile scrivere l'output");
 }
 
 // Like the C library's end-of-file indicator, the end of input is sticky:
@@ -77,7 +77,7 @@ void clear_screen() {
   static const bool console = platform::output_is_console();
   if (!console) return;
   flush_output();  // What was written before must not land after the clearing.
-  if (!platform::clear_console()) fail("impossibile scrivere l'output");
+  check_written(platform::clear_console());
 }
 
 int read_key() {
@@ -117,12 +117,12 @@ bool read_number(std::int32_t& number) {
 }
 
 void write_text(std::string_view text) {
-  if (text.size() > buffer_size - output_len) {
+  while (text.size() > buffer_size - output_len) {
+    const std::size_t room = buffer_size - output_len;
+    std::memcpy(output + output_len, text.data(), room);
+    output_len = buffer_size;
+    text.remove_prefix(room);
     flush_output();
-    if (text.size() > buffer_size) {
-      write_all(text);
-      return;
-    }
   }
   std::memcpy(output + output_len, text.data(), text.size());
   output_len += text.size();
@@ -154,5 +154,5 @@ void write_title_box(std::string_view indent) {
 void flush_output() {
   const std::size_t pending = output_len;
   output_len = 0;
-  write_all(std::string_view(output, pending));
+  check_written(platform::write_output(std::string_view(output, pending)));
 }

@@ -28,7 +28,8 @@ int read_key();
 
 // Reads one decimal number the way scanf's %d does, but saturating at the
 // 32-bit limits instead of overflowing. Returns false, leaving `number` as it
-// was, when no digit could be read.
+// was, when no digit could be read; like %d, it has then taken the white
+// space and the sign before the first thing that was not a digit.
 bool read_number(std::int32_t& number);
 
 void write_text(std::string_view text);

@@ -10,6 +10,8 @@
 
 namespace platform {
 
+// The console's buffers are 64 KiB: no size below is larger.
+
 // Reads up to `size` bytes of standard input into `buffer`, waiting until
 // at least one byte has come. Returns how many came, 0 at the end of input,
 // or -1 on a failure, whose reason error_reason() then gives.
@@ -32,5 +34,9 @@ bool output_is_console();
 // Clears the console, once everything written before has reached it.
 // Returns false when the console could not be written to.
 bool clear_console();
+
+// What clears a terminal, and the page's log: the cursor home, then the
+// screen erased.
+inline constexpr std::string_view terminal_clear = "\x1b[H\x1b[2J";
 
 }  // namespace platform

@@ -12,10 +12,19 @@
 
 namespace {
 
-void wait_until(int fd, short event) {
+bool wait_until(int fd, short event) {
   pollfd ready{fd, event, 0};
-  while (poll(&ready, 1, -1) < 0 && errno == EINTR) {
+  while (poll(&ready, 1, -1) < 0) {
+    if (errno != EINTR) return false;
   }
+  return true;
+}
+
+// Whether a call that failed may be made again: after a signal, or once a
+// descriptor in non-blocking mode is ready. A failed wait is a failure.
+bool may_retry(int fd, short event) {
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return wait_until(fd, event);
+  return errno == EINTR;
 }
 
 // Goes on after a short write, and fails only on a real error.
@@ -24,9 +33,7 @@ bool write_all(int fd, std::string_view data) {
     const ssize_t n = ::write(fd, data.data(), data.size());
     if (n >= 0)
       data.remove_prefix(static_cast<std::size_t>(n));
-    else if (errno == EAGAIN || errno == EWOULDBLOCK)
-      wait_until(fd, POLLOUT);
-    else if (errno != EINTR)
+    else if (!may_retry(fd, POLLOUT))
       return false;
   }
   return true;
@@ -40,10 +47,7 @@ std::ptrdiff_t read_input(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = ::read(STDIN_FILENO, buffer, size);
     if (n >= 0) return n;
-    if (errno == EAGAIN || errno == EWOULDBLOCK)
-      wait_until(STDIN_FILENO, POLLIN);
-    else if (errno != EINTR)
-      return -1;
+    if (!may_retry(STDIN_FILENO, POLLIN)) return -1;
   }
 }
 
@@ -57,6 +61,6 @@ bool output_is_console() { return isatty(STDOUT_FILENO) == 1; }
 
 // No shell and no external program: the terminal gets the clearing sequence
 // in the same stream as the texts.
-bool clear_console() { return write_output("\x1b[H\x1b[2J"); }
+bool clear_console() { return write_output(terminal_clear); }
 
 }  // namespace platform

@@ -19,27 +19,14 @@ EM_JS(void, page_write, (const char* data, int size), {
   Module.writeOutput(HEAPU8.slice(data, data + size));
 });
 
-namespace {
-
-// The page takes any amount; the limit only keeps the count an int.
-constexpr std::size_t max_chunk = std::size_t{1} << 30;
-
-int chunk(std::size_t size) { return static_cast<int>(size < max_chunk ? size : max_chunk); }
-
-}  // namespace
-
 namespace platform {
 
 std::ptrdiff_t read_input(char* buffer, std::size_t size) {
-  return page_read(buffer, chunk(size));
+  return page_read(buffer, static_cast<int>(size));
 }
 
 bool write_output(std::string_view data) {
-  while (!data.empty()) {
-    const int n = chunk(data.size());
-    page_write(data.data(), n);
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
+  page_write(data.data(), static_cast<int>(data.size()));
   return true;
 }
 
@@ -51,6 +38,6 @@ void write_error(std::string_view message) { (void)write_output(message); }
 bool output_is_console() { return true; }
 
 // The page clears its log on the sequence that clears a terminal.
-bool clear_console() { return write_output("\x1b[H\x1b[2J"); }
+bool clear_console() { return write_output(terminal_clear); }
 
 }  // namespace platform

@@ -3,7 +3,6 @@
 #include <io.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,8 +11,6 @@
 // LF and every LF leaves as CR LF, as in any Windows console program.
 
 namespace {
-
-constexpr std::size_t max_chunk = 1u << 30;
 
 // The reason for the last failure: the C library's (errno) after a read
 // or write, Windows' own after a console call.
@@ -27,7 +24,7 @@ bool console_failed() {
 bool write_all(int fd, std::string_view data) {
   console_error = 0;
   while (!data.empty()) {
-    const int n = _write(fd, data.data(), static_cast<unsigned>(std::min(data.size(), max_chunk)));
+    const int n = _write(fd, data.data(), static_cast<unsigned>(data.size()));
     if (n <= 0) {
       if (n == 0) errno = EIO;  // Nothing taken: waiting again would never end.
       return false;
@@ -94,7 +91,7 @@ namespace platform {
 
 std::ptrdiff_t read_input(char* buffer, std::size_t size) {
   console_error = 0;
-  return _read(0, buffer, static_cast<unsigned>(std::min(size, max_chunk)));
+  return _read(0, buffer, static_cast<unsigned>(size));
 }
 
 bool write_output(std::string_view data) { return write_all(1, data); }

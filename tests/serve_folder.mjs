@@ -1,9 +1,9 @@
 // A static server on the loopback that serves one folder as web hosts do:
 // optionally with a max-age on every file, or redirecting /index.html to
-// / as hosts with "pretty" addresses do. `hits` counts the requests per
-// path; `folder` may be swapped for a new build, `down` makes every
-// request fail as with no network, and `hold(path)` holds that file back
-// until the function it returns is called.
+// / as hosts with "pretty" addresses do. `folder` may be swapped for a new
+// build, `down` makes every request fail as with no network, and
+// `hold(path)` holds that file back until the function it returns is
+// called.
 import { createReadStream } from 'node:fs';
 import { createServer } from 'node:http';
 import path from 'node:path';
@@ -16,7 +16,7 @@ const types = {
 
 export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
   const held = new Map();
-  const site = { hits: new Map(), folder, down: false };
+  const site = { folder, down: false };
   site.hold = (name) => {
     let release;
     held.set(name, new Promise((resolve) => { release = resolve; }));
@@ -26,7 +26,6 @@ export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
     if (site.down) return request.socket.destroy();
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
     await held.get(name);
-    site.hits.set(name, (site.hits.get(name) ?? 0) + 1);
     if (redirectIndex && name.endsWith('/index.html')) {
       return response.writeHead(301, { Location: name.slice(0, -'index.html'.length) }).end();
     }

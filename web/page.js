@@ -588,7 +588,9 @@
   window.visualViewport?.addEventListener('resize', fitToViewport);
   window.visualViewport?.addEventListener('scroll', fitToViewport);
   applySize();
-  window.teklo = { start };  // for the tests and the curious
+  // For the tests and the curious; and, once it is set, the script in
+  // index.html knows that the page runs and leaves the keys to it.
+  window.teklo = { start };
   field.focus();
   start();
   for (const line of window.typedEarly?.splice(0) ?? []) handOver(line);

@@ -47,12 +47,11 @@ self.addEventListener('install', (event) => {
     .then(() => self.skipWaiting()));
 });
 
-// The new cache is whole by now: the older ones of this folder can go, and
-// those of versions before, which were named without their folder.
+// The new cache is whole by now: the older ones of this folder can go.
 self.addEventListener('activate', (event) => {
   event.waitUntil(caches.keys()
     .then((names) => Promise.all(names
-      .filter((name) => name !== cacheName && (name.startsWith(`${folder} teklo-`) || name.startsWith('teklo-')))
+      .filter((name) => name !== cacheName && name.startsWith(`${folder} teklo-`))
       .map((name) => caches.delete(name))))
     .then(() => self.clients.claim()));
 });
