@@ -1,10 +1,8 @@
-# Writes the page's service worker into its folder, with the folder's
-# files and their SHA-256 sums, and a cache name made of them, so that every
-# change to any of them reaches those who visited before. Only the folder's
-# own files count: no folders, nothing hidden (a host's .htaccess).
-#   cmake -DFOLDER=PAGE_FOLDER -DTEMPLATE=web/sw.js -P web/service_worker.cmake
-file(GLOB names LIST_DIRECTORIES false RELATIVE ${FOLDER} ${FOLDER}/*)
-list(FILTER names EXCLUDE REGEX "^(\\.|sw\\.js$)")
+# Writes the page's service worker into its folder, with the page's files
+# and their SHA-256 sums, and a cache name made of them, so that every
+# change to any of them reaches those who visited before.
+#   cmake -DFOLDER=PAGE_FOLDER "-DFILES=index.html;page.js;..." -DTEMPLATE=web/sw.js -P web/service_worker.cmake
+set(names ${FILES})
 list(SORT names)
 file(SHA256 ${TEMPLATE} contents)
 set(quoted)
