@@ -350,14 +350,15 @@ const controlled = (tab) => tab.run(() => new Promise((resolve) => {
   navigator.serviceWorker.ready.then(() => navigator.serviceWorker.controller && resolve(true));
   setTimeout(() => resolve(false), 10000);
 }));
-// Waits for the update that the page asked for at its start to end: one
-// more check, then until no new worker is installing, whether it takes
-// over or fails.
+// Waits for the update that the page asks for once loaded to end: for the
+// newest worker to take over or fail.
 const updated = (tab) => tab.run(async () => {
+  if (document.readyState !== 'complete') await new Promise((resolve) => addEventListener('load', resolve));
+  await window.teklo.updating;
   const registration = await navigator.serviceWorker.getRegistration();
-  await registration.update().catch(() => {});
-  const worker = registration.installing;
-  if (worker) await new Promise((resolve) => worker.addEventListener('statechange', () => ['activated', 'redundant'].includes(worker.state) && resolve()));
+  const worker = registration.installing ?? registration.waiting ?? registration.active;
+  const settled = () => ['activated', 'redundant'].includes(worker.state);
+  if (!settled()) await new Promise((resolve) => worker.addEventListener('statechange', () => settled() && resolve()));
 });
 
 async function offline(tab) {

@@ -603,8 +603,10 @@
       document.head.append(Object.assign(document.createElement('link'),
                                          { rel: 'manifest', href: 'manifest.webmanifest' }));
       // Asked at every start, an update does not wait on the browser's own
-      // schedule, which a reload soon after another can put off.
-      navigator.serviceWorker?.register('sw.js').then((registration) => registration.update()).catch(() => {});
+      // schedule, which a reload soon after another can put off. The tests
+      // wait on it.
+      window.teklo.updating = navigator.serviceWorker?.register('sw.js')
+        .then((registration) => registration.update()).catch(() => {});
     });
   }
 })();
