@@ -11,8 +11,9 @@
 
 // Input and output go through buffers of our own. stdio on a pipe would
 // hold a prompt back until its buffer filled, so a script waiting for the
-// prompt would wait for ever; flushing per key would make batch use crawl. Here pending output is written exactly when the input buffer runs
-// dry, that is, just before the program may wait.
+// prompt would wait for ever; flushing per key would make batch use crawl.
+// Here pending output is written exactly when the input buffer runs dry,
+// that is, just before the program may wait.
 
 namespace {
 
