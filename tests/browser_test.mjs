@@ -493,9 +493,9 @@ async function phone(tab, site) {
   await reminders(tab, 62);
 
   // Text size: 80 columns fit by default, upright, sideways (where the
-  // typed line stays in view too) and on the narrowest phones, where the
-  // buttons' labels fit too; larger text wraps; the largest size outlives
-  // a reload and the phone turned and back.
+  // typed line stays in view, as wide as the console) and on the narrowest
+  // phones, where the buttons' labels fit too; larger text wraps; the
+  // largest size outlives a reload and the phone turned and back.
   const layout = () => page.evaluate(() => {
     const box = document.querySelector('#terminale span[aria-hidden]');  // 74 columns
     return {
@@ -503,7 +503,8 @@ async function phone(tab, site) {
       sideways: document.documentElement.scrollWidth > innerWidth || document.getElementById('schermo').scrollWidth > innerWidth,
       boxLines: new Set([...box.getClientRects()].map((r) => r.top)).size,
       fits: (80 * box.getBoundingClientRect().width) / 74 / innerWidth > 0.85 &&
-            document.getElementById('riga').getBoundingClientRect().bottom <= innerHeight,
+            document.getElementById('riga').getBoundingClientRect().bottom <= innerHeight &&
+            Math.abs(document.getElementById('riga').getBoundingClientRect().width - document.getElementById('linea').clientWidth) < 1,
       clippedLabels: [...document.querySelectorAll('#tasti button')].filter((b) => b.scrollWidth > b.clientWidth).length,
     };
   });

@@ -58,16 +58,24 @@
     return Math.min(largestFit, Math.floor((screenBox.clientWidth / columnsPerPixel) * 10) / 10);
   }
 
+  // At the browser's own size the style sheet says it all: the page
+  // starts with nothing to lay out again.
   function applySize() {
     const size = chosenSize || defaultSize();
-    screenBox.style.fontSize = `${size}px`;
+    screenBox.style.fontSize = chosenSize || finger.matches ? `${size}px` : '';
     // Phones zoom into a focused field whose text is under 16 px; the
     // field is drawn at 16 px and scaled down to the console's size.
     const scale = Math.min(1, size / 16);
-    field.style.fontSize = `${size / scale}px`;
+    field.style.fontSize = scale < 1 ? '16px' : '';
     field.style.transform = scale < 1 ? `scale(${scale})` : '';
-    field.style.width = `${100 / scale}%`;
-    field.parentElement.style.height = `${size * 1.2}px`;
+    field.style.width = scale < 1 ? `${100 / scale}%` : '';
+  }
+
+  // The last row stays in view through a change of size if it was in
+  // view. (At the start there is none to keep: teklo's first output
+  // scrolls, and a layout forced before it would only be done twice.)
+  function sizeChanged() {
+    applySize();
     followLine();
   }
 
@@ -81,7 +89,7 @@
     if (next === undefined) return;
     chosenSize = next === base ? 0 : next;
     remember(sizeKey, chosenSize ? String(chosenSize) : '');
-    applySize();
+    sizeChanged();
   }
 
   // --- Scrolling: the console follows its last row until scrolled back ---
@@ -583,8 +591,8 @@
     button.addEventListener('click', () => buttons[button.dataset.tasto]());
   }
 
-  window.addEventListener('resize', applySize);
-  finger.addEventListener('change', applySize);
+  window.addEventListener('resize', sizeChanged);
+  finger.addEventListener('change', sizeChanged);
   window.visualViewport?.addEventListener('resize', fitToViewport);
   window.visualViewport?.addEventListener('scroll', fitToViewport);
   applySize();
