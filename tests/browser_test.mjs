@@ -498,13 +498,13 @@ async function phone(tab, site) {
   // largest size outlives a reload and the phone turned and back.
   const layout = () => page.evaluate(() => {
     const box = document.querySelector('#terminale span[aria-hidden]');  // 74 columns
+    const line = document.getElementById('riga').getBoundingClientRect();
     return {
       size: parseFloat(getComputedStyle(document.getElementById('schermo')).fontSize),
       sideways: document.documentElement.scrollWidth > innerWidth || document.getElementById('schermo').scrollWidth > innerWidth,
       boxLines: new Set([...box.getClientRects()].map((r) => r.top)).size,
       fits: (80 * box.getBoundingClientRect().width) / 74 / innerWidth > 0.85 &&
-            document.getElementById('riga').getBoundingClientRect().bottom <= innerHeight &&
-            Math.abs(document.getElementById('riga').getBoundingClientRect().width - document.getElementById('linea').clientWidth) < 1,
+            line.bottom <= innerHeight && Math.abs(line.width - document.getElementById('linea').clientWidth) < 1,
       clippedLabels: [...document.querySelectorAll('#tasti button')].filter((b) => b.scrollWidth > b.clientWidth).length,
     };
   });
