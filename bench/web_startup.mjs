@@ -1,21 +1,24 @@
 // How soon the page shows what a person waits for, against the limit a
 // browser sets: a blank page holding only the menu line and a line field
-// that answers Enter at once. Both come from one server and are taken in
-// turn, each load in a new browser context with nothing cached. Two
-// moments are timed, each when its text is first in the page (the frame
-// that paints it would add the engine's own frame timing, up to 100 ms in
-// WebKit under Xvfb): the menu line, and the help screen after "h" and
-// Enter typed as soon as the line field exists (or, on a page that would
-// lose keys typed before its script runs, once it has run). Printed:
-// their medians, and their ratios over the blank page's menu line;
-// Chromium at full speed and with the CPU slowed 4x (as on a mid-range
-// phone), Firefox and WebKit at full speed.
-//   usage: node bench/web_startup.mjs [PAGE_FOLDER] [RUNS] [ENGINE...]
+// that answers Enter at once. All come from one server and are taken in
+// turn, each load in a new browser context with nothing cached, so that
+// two builds of the page compare in one sitting. Three moments are
+// timed: the menu line and the help screen, each when its text is first
+// in the page (the frame that paints it would add the engine's own frame
+// timing, up to 100 ms in WebKit under Xvfb), the help screen after "h"
+// and Enter typed as soon as the line field exists (or, on a page that
+// would lose keys typed before its script runs, once it has run); and
+// the first paint, the engine's own first-contentful-paint, which is
+// what a person sees first. Printed: their medians and their ratios over
+// the blank page's (the text moments over its menu line); Chromium at
+// full speed and with the CPU slowed 4x (as on a mid-range phone),
+// Firefox and WebKit at full speed.
+//   usage: node bench/web_startup.mjs [PAGE_FOLDER...] [RUNS] [ENGINE...]
 //          node bench/web_startup.mjs --trace FILE [PAGE_FOLDER]
 // (PAGE_FOLDER defaults to build-web/teklo-web, RUNS to 9.) --trace takes
 // Chromium's performance trace of one load at 4x into FILE and prints
 // where its time went. WebKit needs a display: run under xvfb-run.
-import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { cpSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -25,9 +28,10 @@ import { serveFolder } from '../tests/serve_folder.mjs';
 const top = path.dirname(path.dirname(fileURLToPath(import.meta.url)));
 const args = process.argv.slice(2);
 const traceFile = args[0] === '--trace' ? args.splice(0, 2)[1] : null;
-const [folderArg, runsArg, ...chosen] = args;
-const folder = path.resolve(folderArg ?? path.join(top, 'build-web/teklo-web'));
-const runs = Number(runsArg ?? 9);
+const folderArgs = args.filter((arg) => existsSync(arg));
+const runs = Number(args.find((arg) => /^\d+$/.test(arg)) ?? 9);
+const chosen = args.filter((arg) => !folderArgs.includes(arg) && !/^\d+$/.test(arg));
+const folders = (folderArgs.length ? folderArgs : [path.join(top, 'build-web/teklo-web')]).map((f) => path.resolve(f));
 const launch = engines(path.join(top, 'web'));
 const help = '   Help TeKLO v.4.0';
 
@@ -47,6 +51,9 @@ const probe = `<script>(function () {
     if (!marks.menu && has(${JSON.stringify(menuLine)})) marks.menu = performance.now();
     if (has(${JSON.stringify(help)})) { observer.disconnect(); marks.help = performance.now(); }
   }).observe(document, { childList: true, subtree: true, characterData: true });
+  new PerformanceObserver(function (list) {
+    list.getEntriesByName('first-contentful-paint').forEach(function (entry) { marks.paint = entry.startTime; });
+  }).observe({ type: 'paint', buffered: true });
 })();</script>`;
 
 const blank = `<!DOCTYPE html>
@@ -60,19 +67,27 @@ addEventListener('keydown', function (event) {
 </head><body><pre>${menuLine}</pre><input id="riga"></body></html>
 `;
 
-// The page and the blank page side by side in a copy of the folder.
+// The blank page and each folder's page side by side, each in a folder of
+// its own under one server, named as given (a number where names clash).
 const served = mkdtempSync(path.join(tmpdir(), 'teklo-bench-'));
-cpSync(folder, served, { recursive: true });
 const withProbe = (html) => html.replace(/<head>/i, `<head>${probe}`);
-writeFileSync(path.join(served, 'index.html'), withProbe(readFileSync(path.join(folder, 'index.html'), 'utf8')));
-writeFileSync(path.join(served, 'vuota.html'), withProbe(blank));
+const names = ['blank'];
+for (const folder of folders) {
+  const base = path.basename(folder);
+  const name = names.includes(base) ? `${base}-${names.length}` : base;
+  names.push(name);
+  cpSync(folder, path.join(served, name), { recursive: true });
+  writeFileSync(path.join(served, name, 'index.html'), withProbe(readFileSync(path.join(folder, 'index.html'), 'utf8')));
+}
+mkdirSync(path.join(served, 'blank'));
+writeFileSync(path.join(served, 'blank', 'index.html'), withProbe(blank));
 const server = await serveFolder(served);
-const pages = { blank: `${server.url}/vuota.html`, page: `${server.url}/index.html` };
+const pages = Object.fromEntries(names.map((name) => [name, `${server.url}/${encodeURIComponent(name)}/index.html`]));
 
 const moments = (read) => (async function wait(deadline) {
   const marks = await read().catch(() => null);
-  if (marks?.menu && marks?.help) return marks;
-  if (Date.now() > deadline) throw new Error(`the page never showed both moments: ${JSON.stringify(marks)}`);
+  if (marks?.menu && marks?.help && marks?.paint) return marks;
+  if (Date.now() > deadline) throw new Error(`the page never showed all three moments: ${JSON.stringify(marks)}`);
   await new Promise((resolve) => setTimeout(resolve, 20));
   return wait(deadline);
 })(Date.now() + 30000);
@@ -101,23 +116,25 @@ async function webkitLoad(url) {
   }
 }
 
+const width = Math.max(...names.map((name) => name.length));
 const median = (values) => [...values].sort((a, b) => a - b)[values.length >> 1];
 
+const timed = ['menu', 'help', 'paint'];
+
 async function sitting(name, load) {
-  const times = { blank: { menu: [], help: [] }, page: { menu: [], help: [] } };
+  const times = Object.fromEntries(names.map((which) => [which, { menu: [], help: [], paint: [] }]));
   for (let run = 0; run < runs; ++run) {
-    for (const which of run % 2 ? ['page', 'blank'] : ['blank', 'page']) {
+    for (const which of run % 2 ? [...names].reverse() : names) {
       const marks = await load(pages[which]);
-      for (const moment of ['menu', 'help']) times[which][moment].push(marks[moment]);
+      for (const moment of timed) times[which][moment].push(marks[moment]);
     }
   }
-  const limit = median(times.blank.menu);
   const cell = (which, moment) => {
     const ms = median(times[which][moment]);
+    const limit = median(times.blank[moment === 'paint' ? 'paint' : 'menu']);
     return `${ms.toFixed(0).padStart(5)} ms ${`(${(ms / limit).toFixed(2)}x)`.padEnd(9)}`;
   };
-  console.log(`${name.padEnd(14)} blank ${cell('blank', 'menu')} ${cell('blank', 'help')}` +
-              `   page ${cell('page', 'menu')} ${cell('page', 'help')}`);
+  for (const which of names) console.log(`${name.padEnd(12)} ${which.padEnd(width)} ${timed.map((m) => cell(which, m)).join(' ')}`);
 }
 
 // Where one load's time went, from Chromium's trace: the page's main
@@ -184,15 +201,16 @@ try {
     // sampling profiler would slow the load it measures.
     await page.tracing.start({ path: traceFile, categories: ['devtools.timeline', 'disabled-by-default-devtools.timeline',
                                                              'v8.execute', 'v8', 'v8.wasm', 'toplevel', 'loading', 'blink.user_timing'] });
-    await page.goto(pages.page, { waitUntil: 'domcontentloaded' });
+    await page.goto(pages[names[1]], { waitUntil: 'domcontentloaded' });
     const marks = await moments(() => page.evaluate(() => window.startup));
     await page.tracing.stop();
     await browser.close();
-    console.log(`one load at 4x: menu line at ${marks.menu.toFixed(0)} ms, help screen at ${marks.help.toFixed(0)} ms`);
+    console.log(`one load at 4x: menu line at ${marks.menu.toFixed(0)} ms, first paint at ${marks.paint.toFixed(0)} ms, ` +
+                `help screen at ${marks.help.toFixed(0)} ms`);
     breakdown(traceFile, marks.help);
   } else {
-    console.log(`medians of ${runs} loads each; in brackets, the ratio over the blank page's menu line`);
-    console.log(`${''.padEnd(20)} ${'menu line'.padEnd(17)} ${'help screen'.padEnd(21)} ${'menu line'.padEnd(17)} help screen`);
+    console.log(`medians of ${runs} loads each; in brackets, the ratio over the blank page's menu line (first paint: over its first paint)`);
+    console.log(`${''.padEnd(13 + width)} ${'menu line'.padEnd(17)} ${'help screen'.padEnd(17)} first paint`);
     for (const engine of chosen.length ? chosen : ['chromium', 'firefox', 'webkit']) {
       if (engine === 'webkit') {
         await sitting('WebKit 1x', webkitLoad);
