@@ -10,12 +10,13 @@ import path from 'node:path';
 // The start-up screen's menu line, the first thing a person looks for.
 export const menuLine = '   S = TeKLO4  H = Help  Q = Uscita ';
 
-// As root, on a machine whose only network is the loopback: without the
-// four after --disable-gpu Chromium keeps trying to reach Google's hosts.
-// And without the features turned off, every new window (each browser
-// context is one) starts a renderer for the address bar's own pop-up
-// page, which kept one of two cores busy for half a second, just while
-// the page under test loaded.
+// As root, on a machine whose only network is the loopback: without
+// --no-first-run and the three flags after it Chromium keeps trying to
+// reach Google's hosts. And without the features turned off, every new
+// window (each browser context is one) starts a renderer for the address
+// bar's own pop-up page, which kept one of two cores busy for half a
+// second, just while the page under test loaded. (Each launch gets a copy:
+// puppeteer takes --disable-features out of the list it is given.)
 const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
                       '--disable-background-networking', '--disable-component-update', '--disable-sync',
                       '--disable-features=WebUIOmniboxPopup,WebUIOmniboxFullPopup,WebUIOmniboxAimPopup,PreloadTopChromeWebUI'];
@@ -34,7 +35,7 @@ export function engines(webSource) {
   const puppeteer = fromWeb('puppeteer-core');
   return {
     fromWeb,
-    chromium: () => puppeteer.launch({ executablePath: '/usr/bin/chromium', args: chromiumArgs }),
+    chromium: () => puppeteer.launch({ executablePath: '/usr/bin/chromium', args: [...chromiumArgs] }),
     firefox: () => puppeteer.launch({ browser: 'firefox', executablePath: '/usr/bin/firefox-esr' }),
     webkit: async () => {
       const { Builder } = fromWeb('selenium-webdriver');
