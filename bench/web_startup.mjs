@@ -3,16 +3,16 @@
 // that answers Enter at once. All come from one server and are taken in
 // turn, each load in a new browser context with nothing cached, so that
 // two builds of the page compare in one sitting. Three moments are
-// timed: the menu line and the help screen, each when its text is first
-// in the page (the frame that paints it would add the engine's own frame
-// timing, up to 100 ms in WebKit under Xvfb), the help screen after "h"
-// and Enter typed as soon as the line field exists (or, on a page that
-// would lose keys typed before its script runs, once it has run); and
-// the first paint, the engine's own first-contentful-paint, which is
-// what a person sees first. Printed: their medians and their ratios over
-// the blank page's (the text moments over its menu line); Chromium at
-// full speed and with the CPU slowed 4x (as on a mid-range phone),
-// Firefox and WebKit at full speed.
+// timed: when the menu line is first in the page; when the help screen
+// is, after "h" and Enter typed as soon as the line field exists (or, on
+// a page that would lose keys typed before its script runs, once it has
+// run); and the first paint, the engine's own first-contentful-paint,
+// which is what a person sees first. (The text moments are taken in the
+// page, not painted: the frame that paints them would add the engine's
+// own frame timing, up to 100 ms in WebKit under Xvfb.) Printed: their
+// medians and their ratios over the blank page's (the text moments over
+// its menu line); Chromium at full speed and with the CPU slowed 4x (as
+// on a mid-range phone), Firefox and WebKit at full speed.
 //   usage: node bench/web_startup.mjs [PAGE_FOLDER...] [RUNS] [ENGINE...]
 //          node bench/web_startup.mjs --trace FILE [PAGE_FOLDER]
 // (PAGE_FOLDER defaults to build-web/teklo-web, RUNS to 9.) --trace takes
@@ -28,14 +28,23 @@ import { serveFolder } from '../tests/serve_folder.mjs';
 const top = path.dirname(path.dirname(fileURLToPath(import.meta.url)));
 const args = process.argv.slice(2);
 const traceFile = args[0] === '--trace' ? args.splice(0, 2)[1] : null;
-const folderArgs = args.filter((arg) => existsSync(arg));
-const runs = Number(args.find((arg) => /^\d+$/.test(arg)) ?? 9);
-const chosen = args.filter((arg) => !folderArgs.includes(arg) && !/^\d+$/.test(arg));
+// An engine's name, a count of runs, or else a page's folder.
+const chosen = args.filter((arg) => ['chromium', 'firefox', 'webkit'].includes(arg));
+const counts = args.filter((arg) => /^[1-9]\d*$/.test(arg));
+const folderArgs = args.filter((arg) => !chosen.includes(arg) && !counts.includes(arg));
+const unusable = folderArgs.filter((arg) => !existsSync(path.join(arg, 'index.html')));
+if (unusable.length || counts.length > 1 || (traceFile && args.length > 1)) {
+  console.error(`usage: node bench/web_startup.mjs [PAGE_FOLDER...] [RUNS] [ENGINE...]\n` +
+                `       node bench/web_startup.mjs --trace FILE [PAGE_FOLDER]\n` +
+                (unusable.length ? `no index.html in: ${unusable.join(' ')}` : ''));
+  process.exit(2);
+}
+const runs = Number(counts[0] ?? 9);
 const folders = (folderArgs.length ? folderArgs : [path.join(top, 'build-web/teklo-web')]).map((f) => path.resolve(f));
 const launch = engines(path.join(top, 'web'));
 const help = '   Help TeKLO v.4.0';
 
-// Put first into both pages: it stamps each moment, and types "h" and
+// Put first into every page: it stamps each moment, and types "h" and
 // Enter the moment the line field exists and the page takes keys
 // (window.typedEarly keeps those typed before its script runs).
 const probe = `<script>(function () {
@@ -68,13 +77,15 @@ addEventListener('keydown', function (event) {
 `;
 
 // The blank page and each folder's page side by side, each in a folder of
-// its own under one server, named as given (a number where names clash).
+// its own under one server, named after the page's folder (with a number
+// added where two names would be the same).
 const served = mkdtempSync(path.join(tmpdir(), 'teklo-bench-'));
 const withProbe = (html) => html.replace(/<head>/i, `<head>${probe}`);
 const names = ['blank'];
 for (const folder of folders) {
   const base = path.basename(folder);
-  const name = names.includes(base) ? `${base}-${names.length}` : base;
+  let name = base;
+  for (let n = 2; names.includes(name); ++n) name = `${base}-${n}`;
   names.push(name);
   cpSync(folder, path.join(served, name), { recursive: true });
   writeFileSync(path.join(served, name, 'index.html'), withProbe(readFileSync(path.join(folder, 'index.html'), 'utf8')));
@@ -210,7 +221,8 @@ try {
     breakdown(traceFile, marks.help);
   } else {
     console.log(`medians of ${runs} loads each; in brackets, the ratio over the blank page's menu line (first paint: over its first paint)`);
-    console.log(`${''.padEnd(13 + width)} ${'menu line'.padEnd(17)} ${'help screen'.padEnd(17)} first paint`);
+    folders.forEach((folder, i) => console.log(`${names[i + 1]}: ${folder}`));
+    console.log(`${''.padEnd(13 + width)} ${'menu line'.padEnd(18)} ${'help screen'.padEnd(18)} first paint`);
     for (const engine of chosen.length ? chosen : ['chromium', 'firefox', 'webkit']) {
       if (engine === 'webkit') {
         await sitting('WebKit 1x', webkitLoad);
