@@ -13,12 +13,16 @@
 // medians and their ratios over the blank page's (the text moments over
 // its menu line); Chromium at full speed and with the CPU slowed 4x (as
 // on a mid-range phone), Firefox and WebKit at full speed.
-//   usage: node bench/web_startup.mjs [PAGE_FOLDER...] [RUNS] [ENGINE...]
+//   usage: node bench/web_startup.mjs [--returning] [PAGE_FOLDER...] [RUNS] [ENGINE...]
 //          node bench/web_startup.mjs --trace FILE [PAGE_FOLDER]
-// (PAGE_FOLDER defaults to build-web/teklo-web, RUNS to 9.) --trace takes
+// (PAGE_FOLDER defaults to build-web/teklo-web, RUNS to 9.) --returning
+// times a returning visitor's load instead: the page is visited once
+// first in the same context, which leaves its service worker holding
+// it, and then again in a new tab. --trace takes
 // Chromium's performance trace of one load at 4x into FILE and prints
 // where its time went. WebKit needs a display: run under xvfb-run.
-import { cpSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { execFileSync } from 'node:child_process';
+import { cpSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -28,13 +32,14 @@ import { serveFolder } from '../tests/serve_folder.mjs';
 const top = path.dirname(path.dirname(fileURLToPath(import.meta.url)));
 const args = process.argv.slice(2);
 const traceFile = args[0] === '--trace' ? args.splice(0, 2)[1] : null;
+const returning = args[0] === '--returning' && Boolean(args.shift());
 // An engine's name, a count of runs, or else a page's folder.
 const chosen = args.filter((arg) => ['chromium', 'firefox', 'webkit'].includes(arg));
 const counts = args.filter((arg) => /^[1-9]\d*$/.test(arg));
 const folderArgs = args.filter((arg) => !chosen.includes(arg) && !counts.includes(arg));
 const unusable = folderArgs.filter((arg) => !existsSync(path.join(arg, 'index.html')));
 if (unusable.length || counts.length > 1 || (traceFile && args.length > 1)) {
-  console.error(`usage: node bench/web_startup.mjs [PAGE_FOLDER...] [RUNS] [ENGINE...]\n` +
+  console.error(`usage: node bench/web_startup.mjs [--returning] [PAGE_FOLDER...] [RUNS] [ENGINE...]\n` +
                 `       node bench/web_startup.mjs --trace FILE [PAGE_FOLDER]\n` +
                 (unusable.length ? `no index.html in: ${unusable.join(' ')}` : ''));
   process.exit(2);
@@ -87,8 +92,14 @@ for (const folder of folders) {
   let name = base;
   for (let n = 2; names.includes(name); ++n) name = `${base}-${n}`;
   names.push(name);
-  cpSync(folder, path.join(served, name), { recursive: true });
-  writeFileSync(path.join(served, name, 'index.html'), withProbe(readFileSync(path.join(folder, 'index.html'), 'utf8')));
+  const copy = path.join(served, name);
+  cpSync(folder, copy, { recursive: true });
+  writeFileSync(path.join(copy, 'index.html'), withProbe(readFileSync(path.join(folder, 'index.html'), 'utf8')));
+  // The worker keeps only files whose sums it lists: listed again, with
+  // the probe in the page.
+  const files = readdirSync(copy).filter((file) => file !== 'sw.js').join(';');
+  execFileSync('cmake', [`-DFOLDER=${copy}`, `-DFILES=${files}`, `-DTEMPLATE=${path.join(top, 'web/sw.js')}`,
+                         '-P', path.join(top, 'web/service_worker.cmake')]);
 }
 mkdirSync(path.join(served, 'blank'));
 writeFileSync(path.join(served, 'blank', 'index.html'), withProbe(blank));
@@ -103,10 +114,21 @@ const moments = (read) => (async function wait(deadline) {
   return wait(deadline);
 })(Date.now() + 30000);
 
+// After a visit, until the page's service worker holds it (the blank page
+// has none).
+const settled = () => Promise.resolve(window.teklo?.updating).then(() => window.teklo && navigator.serviceWorker.ready)
+  .then(() => true);
+
 // One load in a new context of a puppeteer browser.
 async function puppeteerLoad(browser, url, slowdown) {
   const context = await browser.createBrowserContext();
   try {
+    if (returning) {
+      const first = await context.newPage();
+      await first.goto(url, { waitUntil: 'load' });
+      await first.evaluate(settled);
+      await first.close();
+    }
     const page = await context.newPage();
     if (slowdown > 1) await (await page.createCDPSession()).send('Emulation.setCPUThrottlingRate', { rate: slowdown });
     await page.goto(url, { waitUntil: 'domcontentloaded' });
@@ -120,6 +142,11 @@ async function puppeteerLoad(browser, url, slowdown) {
 async function webkitLoad(url) {
   const driver = await launch.webkit();
   try {
+    if (returning) {
+      await driver.get(url);
+      await driver.executeAsyncScript(`(${settled})().then(arguments[arguments.length - 1])`);
+      await driver.get('about:blank');
+    }
     await driver.get(url);
     return await moments(() => driver.executeScript('return window.startup'));
   } finally {
@@ -220,7 +247,7 @@ try {
                 `help screen at ${marks.help.toFixed(0)} ms`);
     breakdown(traceFile, marks.help);
   } else {
-    console.log(`medians of ${runs} loads each; in brackets, the ratio over the blank page's menu line (first paint: over its first paint)`);
+    console.log(`medians of ${runs} ${returning ? 'returning visits' : 'first visits'} each; in brackets, the ratio over the blank page's menu line (first paint: over its first paint)`);
     folders.forEach((folder, i) => console.log(`${names[i + 1]}: ${folder}`));
     console.log(`${''.padEnd(13 + width)} ${'menu line'.padEnd(18)} ${'help screen'.padEnd(18)} first paint`);
     for (const engine of chosen.length ? chosen : ['chromium', 'firefox', 'webkit']) {
