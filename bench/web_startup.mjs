@@ -34,7 +34,8 @@ const args = process.argv.slice(2);
 const traceFile = args[0] === '--trace' ? args.splice(0, 2)[1] : null;
 const returning = args[0] === '--returning' && Boolean(args.shift());
 // An engine's name, a count of runs, or else a page's folder.
-const chosen = args.filter((arg) => ['chromium', 'firefox', 'webkit'].includes(arg));
+const engineNames = ['chromium', 'firefox', 'webkit'];
+const chosen = args.filter((arg) => engineNames.includes(arg));
 const counts = args.filter((arg) => /^[1-9]\d*$/.test(arg));
 const folderArgs = args.filter((arg) => !chosen.includes(arg) && !counts.includes(arg));
 const unusable = folderArgs.filter((arg) => !existsSync(path.join(arg, 'index.html')));
@@ -160,7 +161,7 @@ const median = (values) => [...values].sort((a, b) => a - b)[values.length >> 1]
 const timed = ['menu', 'help', 'paint'];
 
 async function sitting(name, load) {
-  const times = Object.fromEntries(names.map((which) => [which, { menu: [], help: [], paint: [] }]));
+  const times = Object.fromEntries(names.map((which) => [which, Object.fromEntries(timed.map((m) => [m, []]))]));
   for (let run = 0; run < runs; ++run) {
     for (const which of run % 2 ? [...names].reverse() : names) {
       const marks = await load(pages[which]);
@@ -247,10 +248,11 @@ try {
                 `help screen at ${marks.help.toFixed(0)} ms`);
     breakdown(traceFile, marks.help);
   } else {
-    console.log(`medians of ${runs} ${returning ? 'returning visits' : 'first visits'} each; in brackets, the ratio over the blank page's menu line (first paint: over its first paint)`);
+    console.log(`medians of ${runs} ${returning ? 'returning visits' : 'first visits'} each; in brackets, ` +
+                "the ratio over the blank page's menu line (first paint: over its first paint)");
     folders.forEach((folder, i) => console.log(`${names[i + 1]}: ${folder}`));
     console.log(`${''.padEnd(13 + width)} ${'menu line'.padEnd(18)} ${'help screen'.padEnd(18)} first paint`);
-    for (const engine of chosen.length ? chosen : ['chromium', 'firefox', 'webkit']) {
+    for (const engine of chosen.length ? chosen : engineNames) {
       if (engine === 'webkit') {
         await sitting('WebKit 1x', webkitLoad);
         continue;
