@@ -26,8 +26,8 @@ import { cpSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, 
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { engines, menuLine } from '../tests/engines.mjs';
-import { serveFolder } from '../tests/serve_folder.mjs';
+import { engines, menuLine } from '../tests/web/engines.mjs';
+import { serveFolder } from '../tests/web/serve_folder.mjs';
 
 const top = path.dirname(path.dirname(fileURLToPath(import.meta.url)));
 const args = process.argv.slice(2);

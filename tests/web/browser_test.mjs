@@ -19,7 +19,7 @@ import { serveFolder } from './serve_folder.mjs';
 const [folder, webSource, ...chosen] = process.argv.slice(2);
 const launch = launchers(webSource);
 const { fromWeb } = launch;
-const session = (name) => readFileSync(new URL(`sessions/${name}.out`, import.meta.url), 'utf8');
+const session = (name) => readFileSync(new URL(`../sessions/${name}.out`, import.meta.url), 'utf8');
 const startScreen = session('empty');
 // The six rows of 56 63 76 84, as the session of a calculation expects them.
 const rowsOf56 = session('calculation').match(/totale sestina[^]*?Quarta[^\n]*\n/)[0];

@@ -17,7 +17,7 @@ $tmux new-session -d -x 80 -y 50 "seq 200; $command; echo \$? > status.txt; slee
 
 # The screens expected after start-up, H and Q, as the help session has
 # them: the console must show those and nothing else, from its first line.
-session=$(dirname "$0")/sessions/help.out
+session=$(dirname "$0")/../sessions/help.out
 sed -n '1,/S = TeKLO4/p' "$session" > start.txt
 sed -n '/S = TeKLO4/,/^Menu/p' "$session" | sed 1d > help.txt
 tail -n 6 "$session" > exit.txt
