@@ -21,13 +21,14 @@
 // it, and then again in a new tab. --trace takes
 // Chromium's performance trace of one load at 4x into FILE and prints
 // where its time went. WebKit needs a display: run under xvfb-run.
-import { execFileSync } from 'node:child_process';
-import { cpSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { cpSync, existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { engines, menuLine } from '../tests/web/engines.mjs';
+import { launch } from '../tests/web/engines.mjs';
 import { serveFolder } from '../tests/web/serve_folder.mjs';
+import { help, menuLine } from '../tests/web/texts.mjs';
+import { pageFiles, writeServiceWorker } from '../web/service_worker.mjs';
 
 const top = path.dirname(path.dirname(fileURLToPath(import.meta.url)));
 const args = process.argv.slice(2);
@@ -47,8 +48,6 @@ if (unusable.length || counts.length > 1 || (traceFile && args.length > 1)) {
 }
 const runs = Number(counts[0] ?? 9);
 const folders = (folderArgs.length ? folderArgs : [path.join(top, 'build-web/teklo-web')]).map((f) => path.resolve(f));
-const launch = engines(path.join(top, 'web'));
-const help = '   Help TeKLO v.4.0';
 
 // Put first into every page: it stamps each moment, and types "h" and
 // Enter the moment the line field exists and the page takes keys
@@ -98,9 +97,7 @@ for (const folder of folders) {
   writeFileSync(path.join(copy, 'index.html'), withProbe(readFileSync(path.join(folder, 'index.html'), 'utf8')));
   // The worker keeps only files whose sums it lists: listed again, with
   // the probe in the page.
-  const files = readdirSync(copy).filter((file) => file !== 'sw.js').join(';');
-  execFileSync('cmake', [`-DFOLDER=${copy}`, `-DFILES=${files}`, `-DTEMPLATE=${path.join(top, 'web/sw.js')}`,
-                         '-P', path.join(top, 'web/service_worker.cmake')]);
+  writeServiceWorker(copy, pageFiles(copy));
 }
 mkdirSync(path.join(served, 'blank'));
 writeFileSync(path.join(served, 'blank', 'index.html'), withProbe(blank));

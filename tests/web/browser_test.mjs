@@ -4,29 +4,20 @@
 // hosts that cache and redirect; in Chromium also a phone: the ways
 // Android's soft keyboards deliver text, buttons, text sizes, copy, failed
 // loads, installability and axe-core.
-//   usage: node browser_test.mjs PAGE_FOLDER WEB_SOURCE_FOLDER [ENGINE...]
+//   usage: node browser_test.mjs PAGE_FOLDER [ENGINE...]
 // WebKit's browser needs a display: run the test under xvfb-run.
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import { cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
-import { engines as launchers, menuLine } from './engines.mjs';
+import { pageFiles, writeServiceWorker } from '../../web/service_worker.mjs';
+import { fromWeb, launch } from './engines.mjs';
 import { serveFolder } from './serve_folder.mjs';
+import { first, goodbye, help, menuLine, prompt, reminder, rowsOf56, selectionError, startScreen } from './texts.mjs';
 
-const [folder, webSource, ...chosen] = process.argv.slice(2);
-const launch = launchers(webSource);
-const { fromWeb } = launch;
-const session = (name) => readFileSync(new URL(`../sessions/${name}.out`, import.meta.url), 'utf8');
-const startScreen = session('empty');
-// The six rows of 56 63 76 84, as the session of a calculation expects them.
-const rowsOf56 = session('calculation').match(/totale sestina[^]*?Quarta[^\n]*\n/)[0];
-const reminder = "Menu' S,H,Q inserire una lettera e premere Invio.";
-const help = '   Help TeKLO v.4.0';
-const prompt = ' 56 63 76 84 e quindi premere il tasto Invio.';
-const first = (numbers) => `Prima sestina giocabile da un(1) Euro : ${numbers}`;
+const [folder, ...chosen] = process.argv.slice(2);
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 setTimeout(() => { console.error('browser test: timed out'); process.exit(1); }, 290000).unref();
 
@@ -221,9 +212,9 @@ async function desktop(tab, site) {
   assert.equal(await consoleText(tab), ended);
   await play(tab, [
     // Typing starts it again, keeping the key.
-    ['type', 'h'], ['cleared'], ['press', 'Enter'], ['shows', help], ['lacks', 'totale sestina'],
+    ['type', 'h'], ['cleared'], ['press', 'Enter'], ['shows', help], ['lacks', rowsOf56],
     // Q ends it, and Enter starts it again; so does Enter after Ctrl+C.
-    ['line', 'q'], ['shows', 'Uscita Programma, terminato con successo.'], ['says', 'stato di uscita 0'],
+    ['line', 'q'], ['shows', goodbye], ['says', 'stato di uscita 0'],
     ['press', 'Enter'], ['cleared'],
     ['press', 'Control+C'], ['says', 'CTRL + c'], ['press', 'Enter'], ['cleared']]);
 }
@@ -233,7 +224,7 @@ async function desktop(tab, site) {
 async function lineEditing(tab, site) {
   await open(tab, site);
   await play(tab, [
-    ['type', 'xyz'], ['press', 'Control+U'], ['line', 'h'], ['shows', help], ['lacks', 'Devi selezionare'],
+    ['type', 'xyz'], ['press', 'Control+U'], ['line', 'h'], ['shows', help], ['lacks', selectionError],
     // Ctrl+D with text on the line hands it over without ending the input.
     ['type', 's'], ['press', 'Control+D'], ['shows', prompt],
     // A paste in the middle of the line.
@@ -332,15 +323,13 @@ async function runs(tab, site) {
 
 // --- Every engine: offline, updates, and hosts that cache or redirect ---
 
-// A copy of the page, changed by `change`, with the service worker written
-// again by the build's own step, for the files the build's lists.
+// A copy of the page, changed by `change`, with its service worker
+// written again by the build's own step.
 function rebuilt(change) {
   const copy = mkdtempSync(path.join(tmpdir(), 'teklo-page-'));
   cpSync(folder, copy, { recursive: true });
   change(path.join(copy, 'index.html'));
-  const files = [...readFileSync(path.join(folder, 'sw.js'), 'utf8').matchAll(/'([^']+)': '[0-9a-f]{64}'/g)].map((m) => m[1]);
-  execFileSync('cmake', [`-DFOLDER=${copy}`, `-DFILES=${files.join(';')}`, `-DTEMPLATE=${webSource}/sw.js`,
-                         '-P', `${webSource}/service_worker.cmake`]);
+  writeServiceWorker(copy, pageFiles(copy));
   return copy;
 }
 const cacheName = (page) => readFileSync(path.join(page, 'sw.js'), 'utf8').match(/teklo-[\w.]+/)[0];

@@ -5,10 +5,6 @@ import { spawn } from 'node:child_process';
 import { existsSync, readdirSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { createServer } from 'node:net';
-import path from 'node:path';
-
-// The start-up screen's menu line, the first thing a person looks for.
-export const menuLine = '   S = TeKLO4  H = Help  Q = Uscita ';
 
 // As root, on a machine whose only network is the loopback: without
 // --no-first-run and the three flags after it Chromium keeps trying to
@@ -27,37 +23,35 @@ const freePort = () => new Promise((resolve) => {
   const probe = createServer().listen(0, '127.0.0.1', () => { const { port } = probe.address(); probe.close(() => resolve(port)); });
 });
 
+// The npm packages of web/.
+export const fromWeb = createRequire(new URL('../../web/package.json', import.meta.url));
+
 // Each engine's launcher: Chromium and Firefox give a puppeteer Browser,
 // WebKit a selenium WebDriver on its MiniBrowser (which needs a display:
 // run under xvfb-run) with `quit` ending its driver process too.
-export function engines(webSource) {
-  const fromWeb = createRequire(path.resolve(webSource, 'package.json'));
-  const puppeteer = fromWeb('puppeteer-core');
-  return {
-    fromWeb,
-    chromium: () => puppeteer.launch({ executablePath: '/usr/bin/chromium', args: [...chromiumArgs] }),
-    firefox: () => puppeteer.launch({ browser: 'firefox', executablePath: '/usr/bin/firefox-esr' }),
-    webkit: async () => {
-      const { Builder } = fromWeb('selenium-webdriver');
-      const binary = readdirSync('/usr/lib', { withFileTypes: true }).filter((d) => d.isDirectory())
-        .flatMap((d) => ['webkit2gtk-4.1', 'webkit2gtk-4.0'].map((w) => `/usr/lib/${d.name}/${w}/MiniBrowser`))
-        .find(existsSync);
-      if (!binary) throw new Error("WebKit's MiniBrowser is missing: apt-get install webkit2gtk-driver");
-      const port = await freePort();
-      const driverProcess = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
-      for (let tries = 0; ; ++tries) {
-        try {
-          const driver = await new Builder().usingServer(`http://127.0.0.1:${port}`)
-            .withCapabilities({ browserName: 'MiniBrowser',
-                                'webkitgtk:browserOptions': { binary, args: ['--automation'] } }).build();
-          const quit = driver.quit.bind(driver);
-          driver.quit = () => quit().finally(() => driverProcess.kill());
-          return driver;
-        } catch (error) {
-          if (tries > 50) { driverProcess.kill(); throw error; }
-          await pause(100);
-        }
+export const launch = {
+  chromium: () => fromWeb('puppeteer-core').launch({ executablePath: '/usr/bin/chromium', args: [...chromiumArgs] }),
+  firefox: () => fromWeb('puppeteer-core').launch({ browser: 'firefox', executablePath: '/usr/bin/firefox-esr' }),
+  webkit: async () => {
+    const { Builder } = fromWeb('selenium-webdriver');
+    const binary = readdirSync('/usr/lib', { withFileTypes: true }).filter((d) => d.isDirectory())
+      .flatMap((d) => ['webkit2gtk-4.1', 'webkit2gtk-4.0'].map((w) => `/usr/lib/${d.name}/${w}/MiniBrowser`))
+      .find(existsSync);
+    if (!binary) throw new Error("WebKit's MiniBrowser is missing: apt-get install webkit2gtk-driver");
+    const port = await freePort();
+    const driverProcess = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
+    for (let tries = 0; ; ++tries) {
+      try {
+        const driver = await new Builder().usingServer(`http://127.0.0.1:${port}`)
+          .withCapabilities({ browserName: 'MiniBrowser',
+                              'webkitgtk:browserOptions': { binary, args: ['--automation'] } }).build();
+        const quit = driver.quit.bind(driver);
+        driver.quit = () => quit().finally(() => driverProcess.kill());
+        return driver;
+      } catch (error) {
+        if (tries > 50) { driverProcess.kill(); throw error; }
+        await pause(100);
       }
-    },
-  };
-}
+    }
+  },
+};

@@ -11,8 +11,7 @@ foreach(engine chromium firefox webkit)
     set(browser firefox-esr firefox-esr)
   endif()
   add_test_needing(browser.${engine} "node;nodejs;${browser}"
-                   COMMAND ${display} node ${CMAKE_CURRENT_LIST_DIR}/browser_test.mjs ${PROJECT_BINARY_DIR}/teklo-web
-                           ${PROJECT_SOURCE_DIR}/web ${engine})
+                   COMMAND ${display} node ${CMAKE_CURRENT_LIST_DIR}/browser_test.mjs ${PROJECT_BINARY_DIR}/teklo-web ${engine})
   set_label_and_time_limit(browser 300 browser.${engine})
   # Two browsers at once on a small machine would test its load instead.
   set_tests_properties(browser.${engine} PROPERTIES RUN_SERIAL ON)
