@@ -22,6 +22,7 @@ need arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf
 need x86_64-w64-mingw32-g++-win32 g++-mingw-w64-x86-64-win32
 need i686-w64-mingw32-g++-win32 g++-mingw-w64-i686-win32
 need em++ emscripten
+need esbuild esbuild
 need node nodejs
 
 # The artifacts depend on the commit and on the Debian packages installed

@@ -35,8 +35,4 @@ bool output_is_console();
 // Returns false when the console could not be written to.
 bool clear_console();
 
-// What clears a terminal, and the page's log: the cursor home, then the
-// screen erased.
-inline constexpr std::string_view terminal_clear = "\x1b[H\x1b[2J";
-
 }  // namespace platform

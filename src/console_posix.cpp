@@ -60,7 +60,7 @@ void write_error(std::string_view message) { (void)write_all(STDERR_FILENO, mess
 bool output_is_console() { return isatty(STDOUT_FILENO) == 1; }
 
 // No shell and no external program: the terminal gets the clearing sequence
-// in the same stream as the texts.
-bool clear_console() { return write_output(terminal_clear); }
+// (the cursor home, then the screen erased) in the same stream as the texts.
+bool clear_console() { return write_output("\x1b[H\x1b[2J"); }
 
 }  // namespace platform

@@ -2,10 +2,10 @@
 
 #include <emscripten.h>
 
-// In the browser the page owns the console (web/page.js): a log of plain
-// rows and a line field, which hands each line over on Enter, as a
-// console does. The program keeps its blocking loop: a read suspends it
-// until the page has input for it.
+// In the browser the page owns the console (web/page/): a log of plain
+// rows, which it clears when asked, and a line field, which hands each
+// line over on Enter, as a console does. The program keeps its blocking
+// loop: a read suspends it until the page has input for it.
 
 // Waits for input; returns how many bytes it put into `buffer`, 0 once the
 // user has ended the input.
@@ -18,6 +18,8 @@ EM_ASYNC_JS(int, page_read, (char* buffer, int size), {
 EM_JS(void, page_write, (const char* data, int size), {
   Module.writeOutput(HEAPU8.slice(data, data + size));
 });
+
+EM_JS(void, page_clear, (), { Module.clearScreen(); });
 
 namespace platform {
 
@@ -37,7 +39,9 @@ void write_error(std::string_view message) { (void)write_output(message); }
 
 bool output_is_console() { return true; }
 
-// The page clears its log on the sequence that clears a terminal.
-bool clear_console() { return write_output(terminal_clear); }
+bool clear_console() {
+  page_clear();
+  return true;
+}
 
 }  // namespace platform

@@ -154,7 +154,7 @@ async function desktop(tab, site) {
   try {
     await cleared(tab);
     for (let tries = 0; tries < 100 && await tab.run(() => document.activeElement.id) !== 'riga'; ++tries) await pause(50);
-    await play(tab, [['line', 's'], ['quiet']]);
+    await play(tab, [['line', 'x'], ['quiet']]);
     assert.deepEqual(await tab.run(() => [document.documentElement.lang, document.title]), ['it', 'TeKLO v.4.0 - Quadrato Magico']);
     if (tab.page) assert.equal(await tab.run(() => typeof createTeklo), 'undefined');
     // The program's start replaces the rows with the same ones, never
@@ -165,8 +165,9 @@ async function desktop(tab, site) {
     release();  // or every later group would wait for it
   }
 
-  // A correction on the way.
-  await play(tab, [['shows', prompt], ['lacks', menuLine], ['type', '56 63 7'], ['press', 'Backspace'],
+  // Its echo after the start-up screen; a correction on the way.
+  await play(tab, [['shows', `${menuLine}\nx\n${selectionError}`], ['line', 's'],
+                   ['shows', prompt], ['lacks', menuLine], ['type', '56 63 7'], ['press', 'Backspace'],
                    ['line', '76 84'], ['shows', `${prompt}\n\n56 63 76 84\n\n${rowsOf56}\n\n${reminder}`]]);
   assert.equal(await tab.run(() => window.blanked), false, 'the console was empty for a moment');
 

@@ -1,4 +1,10 @@
-# The page, opened in three browser engines and used as a person would.
+# The page: the modules that touch no page, under Node.js alone, and the
+# page itself, opened in three browser engines and used as a person would.
+
+foreach(module queue rows sizes)
+  add_test_needing(page.${module} "node;nodejs" COMMAND node ${CMAKE_CURRENT_LIST_DIR}/${module}_test.mjs)
+  set_label_and_time_limit(unit 30 page.${module})
+endforeach()
 
 # WebKit's browser needs a display, which xvfb-run gives it.
 foreach(engine chromium firefox webkit)

@@ -1,0 +1,48 @@
+// The console's text as rows: what the program writes, cut at its line
+// feeds, each row a span of its own so that a screen reader reads it as
+// it arrives. Used by the page as the program writes and by the build for
+// the start-up screen written into index.html.
+
+// A row of asterisks only draws the title box: a screen reader skips it.
+const drawing = /^ *\*+$/;
+
+// The whole rows of `text`, each with its line feed, and what follows the
+// last line feed: a row still open, which the next text goes on with.
+export function rowsOf(text) {
+  const rows = text.split('\n');
+  const open = rows.pop();
+  return { rows: rows.map((row) => ({ text: `${row}\n`, hidden: drawing.test(row) })), open };
+}
+
+// The rows of `text`, which ends with a line feed, as HTML.
+export function markup(text) {
+  const escape = (row) => row.replace(/&/g, '&amp;').replace(/</g, '&lt;');
+  return rowsOf(text).rows.map((row) => `<span${row.hidden ? ' aria-hidden="true"' : ''}>${escape(row.text)}</span>`).join('');
+}
+
+// What the program wrote that the console does not show yet. It is shown
+// all at once (when the program waits for input, or between the parts of
+// a long paste), so that a clearing and the rows after it arrive together
+// and the console is never seen empty between.
+export class Unshown {
+  #text = '';
+  #cleared = false;
+
+  write(text) { this.#text += text; }
+
+  clear() {
+    this.#text = '';
+    this.#cleared = true;
+  }
+
+  // Whether the console is to be cleared first, and the rows to add;
+  // `open`, the console's last row if it has no line feed yet, goes on
+  // with what was written unless the console is cleared.
+  take(open) {
+    const cleared = this.#cleared;
+    const text = (cleared ? '' : open) + this.#text;
+    this.#text = '';
+    this.#cleared = false;
+    return { cleared, ...rowsOf(text) };
+  }
+}

@@ -1,0 +1,156 @@
+// Runs of teklo: each instance with its own input and output, and the one
+// that owns the console now.
+
+import { notStarting } from './messages.js';
+import { InputQueue } from './queue.js';
+import { clear, clearNow, showWritten, write } from './screen.js';
+import { say, setNote } from './status.js';
+
+const encoder = new TextEncoder();
+const again = 'Premere Invio o toccare la console per ricominciare.';
+
+// A failure to load teklo, which a new run would meet again.
+class LoadError extends Error {}
+
+// One instance of teklo, its input and its output. Once cancelled it is
+// cut off: its pending read is never answered, so it reads no further
+// byte, and whatever it still writes is dropped.
+class Run {
+  input = new InputQueue();
+  listening = false;     // teklo has asked for input
+  reader = null;         // teklo's read in progress
+  decoder = new TextDecoder();
+  busySince = 0;         // when teklo began reading without a pause
+  cancelled = false;
+
+  // Loads the instance and runs it to its end; resolves to its exit
+  // status, or to null if the run was cancelled before it began.
+  async execute() {
+    if (typeof WebAssembly !== 'object') throw new LoadError('questo browser non esegue WebAssembly');
+    if (typeof createTeklo !== 'function') throw new LoadError('il file teklo.js manca o è danneggiato');
+    let program;
+    try {
+      program = await createTeklo({
+        readInput: (size) => this.read(size),
+        writeOutput: (bytes) => { if (!this.cancelled) write(this.decoder.decode(bytes, { stream: true })); },
+        clearScreen: () => { if (!this.cancelled) clear(); },
+      });
+    } catch (error) {
+      throw new LoadError(`il programma non si carica (${error && error.message})`);
+    }
+    if (this.cancelled) return null;
+    try {
+      return await program.ccall('main', 'number', ['number', 'number'], [0, 0], { async: true });
+    } catch (error) {
+      if (error && error.name === 'ExitStatus') return error.status;
+      throw error;
+    }
+  }
+
+  // Text typed for teklo, queued and echoed, as a console echoes it; while
+  // teklo loads the echo waits, so that it lands after the start-up
+  // screen instead of under its clearing. `pushed`: handed over by Ctrl+D.
+  type(text, pushed) {
+    if (this.listening) write(text);
+    this.input.add(encoder.encode(text));
+    if (pushed) this.input.end();
+    this.feed();
+  }
+
+  cancel() {
+    this.cancelled = true;
+    this.input = new InputQueue();
+    this.reader = null;
+  }
+
+  read(size) {
+    return new Promise((resolve) => {
+      if (this.cancelled) return;
+      if (!this.listening) {
+        // What was typed while teklo loaded is echoed now.
+        this.listening = true;
+        write(new TextDecoder().decode(this.input.unread()));
+      }
+      this.reader = { size, resolve };
+      this.feed();
+    });
+  }
+
+  feed() {
+    if (this.cancelled || !this.reader) return;
+    if (this.input.empty) {
+      this.busySince = 0;  // teklo waits for input, and the page is idle
+      showWritten();
+      return;
+    }
+    const { size, resolve } = this.reader;
+    this.reader = null;
+    const bytes = this.input.read(size);
+    if (this.busy()) {
+      this.busySince = 0;
+      setTimeout(() => { if (!this.cancelled) resolve(bytes); }, 0);
+    } else {
+      resolve(bytes);
+    }
+  }
+
+  // A long paste keeps teklo busy: the page draws and takes keys after
+  // every 30 ms of it instead of freezing until it is done. A line typed
+  // is answered at once.
+  busy() {
+    const now = performance.now();
+    this.busySince ||= now;
+    return now - this.busySince >= 30;
+  }
+}
+
+let run = null;  // the run that owns the console, or null when stopped
+
+export const running = () => run !== null;
+
+export function stop(note) {
+  run?.cancel();
+  run = null;
+  setNote(note);
+}
+
+// The first run finds its start-up screen already in the console, put
+// there by the build: its own clearing and printing replace the rows
+// with the same ones, with no empty moment between.
+let started = false;
+
+export function start() {
+  run?.cancel();
+  const self = new Run();
+  run = self;
+  setNote('');
+  if (started) clearNow();
+  started = true;
+  self.execute().then((code) => {
+    if (run !== self || code === null) return;
+    const rest = new TextDecoder().decode(self.input.unread());
+    stop(`Programma terminato (stato di uscita ${code}). ${again}`);
+    // Lines that outlast teklo go on in a new run, as they would had
+    // they been typed after its end.
+    if (rest) handOver(rest);
+  }, (error) => {
+    if (run !== self) return;
+    if (error instanceof LoadError) stop(notStarting(error.message));
+    else stop(`teklo si è fermato per un errore (${error && error.message}). ${again}`);
+  });
+}
+
+// Hands `text` to teklo, starting it first if it has ended. Handed over
+// by Ctrl+D (`pushed`), it can be read as it is, with no line end; if it
+// is empty, teklo's input ends there.
+export function handOver(text, pushed = false) {
+  if (!run) start();
+  say('');
+  run.type(text, pushed);
+}
+
+// Ctrl+C, with the line typed so far. There must be a run.
+export function interrupt(line) {
+  write(`${line}^C\n`);
+  stop(`Programma interrotto con CTRL + c. ${again}`);
+}
