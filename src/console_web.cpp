@@ -7,6 +7,16 @@
 // line over on Enter, as a console does. The program keeps its blocking
 // loop: a read suspends it until the page has input for it.
 
+// Takes input the page already holds, without suspending the program;
+// returns how many bytes it put into `buffer`, 0 at the end of input, or
+// -1 if the page has none for it now.
+EM_JS(int, page_read_now, (char* buffer, int size), {
+  const bytes = Module.readInputNow(size);
+  if (bytes === null) return -1;
+  HEAPU8.set(bytes, buffer);
+  return bytes.length;
+});
+
 // Waits for input; returns how many bytes it put into `buffer`, 0 once the
 // user has ended the input.
 EM_ASYNC_JS(int, page_read, (char* buffer, int size), {
@@ -23,8 +33,11 @@ EM_JS(void, page_clear, (), { Module.clearScreen(); });
 
 namespace platform {
 
+// Suspending the program for a read is what a line of a long paste would
+// cost most: it suspends only to wait.
 std::ptrdiff_t read_input(char* buffer, std::size_t size) {
-  return page_read(buffer, static_cast<int>(size));
+  const int now = page_read_now(buffer, static_cast<int>(size));
+  return now >= 0 ? now : page_read(buffer, static_cast<int>(size));
 }
 
 bool write_output(std::string_view data) {

@@ -20,7 +20,7 @@ vm.runInContext(`${readFileSync(program, 'utf8')}\n;self.createTeklo = createTek
 
 let screen = null;  // what teklo wrote since it last cleared the console
 const teklo = await browser.createTeklo({
-  readInput: async () => new Uint8Array(0),  // the end of input, at once
+  readInputNow: () => new Uint8Array(0),  // the end of input, at once
   writeOutput: (bytes) => screen?.push(Buffer.from(bytes)),
   clearScreen: () => { screen = []; },
 });

@@ -31,6 +31,7 @@ class Run {
     let program;
     try {
       program = await createTeklo({
+        readInputNow: (size) => this.readNow(size),
         readInput: (size) => this.read(size),
         writeOutput: (bytes) => { if (!this.cancelled) write(this.decoder.decode(bytes, { stream: true })); },
         clearScreen: () => { if (!this.cancelled) clear(); },
@@ -63,17 +64,26 @@ class Run {
     this.reader = null;
   }
 
+  // Input already here, or null if teklo must wait for it: the page then
+  // draws and takes keys meanwhile.
+  readNow(size) {
+    this.listen();
+    return this.input.empty || this.busy() ? null : this.input.read(size);
+  }
+
   read(size) {
     return new Promise((resolve) => {
       if (this.cancelled) return;
-      if (!this.listening) {
-        // What was typed while teklo loaded is echoed now.
-        this.listening = true;
-        write(new TextDecoder().decode(this.input.unread()));
-      }
       this.reader = { size, resolve };
       this.feed();
     });
+  }
+
+  // teklo's first read: what was typed while it loaded is echoed now.
+  listen() {
+    if (this.listening) return;
+    this.listening = true;
+    write(new TextDecoder().decode(this.input.unread()));
   }
 
   feed() {
