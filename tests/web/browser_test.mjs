@@ -255,7 +255,8 @@ const instrument = (tab, fault) => tab.run((faulty) => {
   };
   window.createTeklo = (module) => {
     const n = window.reads.push(0) - 1;
-    const counted = { ...module, readInput: (size) => { ++window.reads[n]; return module.readInput(size); } };
+    const counted = { ...module };
+    for (const read of ['readInput', 'readInputNow']) counted[read] = (size) => { ++window.reads[n]; return module[read](size); };
     const given = faults[faulty](counted, n);
     return given.then ? given : original(given);
   };
