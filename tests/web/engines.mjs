@@ -32,25 +32,35 @@ export const fromWeb = createRequire(new URL('../../web/package.json', import.me
 export const launch = {
   chromium: () => fromWeb('puppeteer-core').launch({ executablePath: '/usr/bin/chromium', args: [...chromiumArgs] }),
   firefox: () => fromWeb('puppeteer-core').launch({ browser: 'firefox', executablePath: '/usr/bin/firefox-esr' }),
+  // Now and then (twice in about 150 starts here) the driver takes the
+  // request for a session and never starts the browser: it is then
+  // stopped, and another started.
   webkit: async () => {
     const { Builder } = fromWeb('selenium-webdriver');
     const binary = readdirSync('/usr/lib', { withFileTypes: true }).filter((d) => d.isDirectory())
       .flatMap((d) => ['webkit2gtk-4.1', 'webkit2gtk-4.0'].map((w) => `/usr/lib/${d.name}/${w}/MiniBrowser`))
       .find(existsSync);
     if (!binary) throw new Error("WebKit's MiniBrowser is missing: apt-get install webkit2gtk-driver");
-    const port = await freePort();
-    const driverProcess = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
-    for (let tries = 0; ; ++tries) {
-      try {
-        const driver = await new Builder().usingServer(`http://127.0.0.1:${port}`)
-          .withCapabilities({ browserName: 'MiniBrowser',
-                              'webkitgtk:browserOptions': { binary, args: ['--automation'] } }).build();
-        const quit = driver.quit.bind(driver);
-        driver.quit = () => quit().finally(() => driverProcess.kill());
-        return driver;
-      } catch (error) {
-        if (tries > 50) { driverProcess.kill(); throw error; }
-        await pause(100);
+    for (let starts = 1; ; ++starts) {
+      const port = await freePort();
+      const driverProcess = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
+      const stuck = new Promise((_, fail) => setTimeout(fail, 30000, new Error('WebKit never started')).unref());
+      for (let tries = 0; ; ++tries) {
+        try {
+          const driver = await Promise.race([stuck, new Builder().usingServer(`http://127.0.0.1:${port}`)
+            .withCapabilities({ browserName: 'MiniBrowser',
+                                'webkitgtk:browserOptions': { binary, args: ['--automation'] } }).build()]);
+          const quit = driver.quit.bind(driver);
+          driver.quit = () => quit().finally(() => driverProcess.kill());
+          return driver;
+        } catch (error) {
+          if (tries > 50 || error.message === 'WebKit never started') {
+            driverProcess.kill();
+            if (starts === 3) throw error;
+            break;
+          }
+          await pause(100);
+        }
       }
     }
   },
