@@ -1,10 +1,12 @@
 // The program's texts that the page's tests and benchmark look for, taken
 // from the sessions' expected output, where they are written once.
+import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 
 const session = (name) => readFileSync(new URL(`../sessions/${name}.out`, import.meta.url), 'utf8');
 const calculation = session('calculation');
-const row = (text, start) => text.split('\n').find((line) => line.startsWith(start));
+const row = (text, start) => text.split('\n').find((line) => line.startsWith(start)) ??
+  assert.fail(`no row starts with ${JSON.stringify(start)}`);
 
 export const startScreen = session('empty');
 export const menuLine = startScreen.split('\n').at(-2);
