@@ -5,11 +5,12 @@
 // In the browser the page owns the console (web/page/): a log of plain
 // rows, which it clears when asked, and a line field, which hands each
 // line over on Enter, as a console does. The program keeps its blocking
-// loop: a read suspends it until the page has input for it.
+// loop: a read that must wait suspends it.
 
 // Takes input the page already holds, without suspending the program;
 // returns how many bytes it put into `buffer`, 0 at the end of input, or
-// -1 if the page has none for it now.
+// -1 if the program must wait: for input, or, every 30 ms of a long
+// paste, for the page to draw and take keys.
 EM_JS(int, page_read_now, (char* buffer, int size), {
   const bytes = Module.readInputNow(size);
   if (bytes === null) return -1;
@@ -33,8 +34,8 @@ EM_JS(void, page_clear, (), { Module.clearScreen(); });
 
 namespace platform {
 
-// Suspending the program for a read is what a line of a long paste would
-// cost most: it suspends only to wait.
+// A suspension costs far more than the line it brings in, so a read
+// suspends only when it must wait.
 std::ptrdiff_t read_input(char* buffer, std::size_t size) {
   const int now = page_read_now(buffer, static_cast<int>(size));
   return now >= 0 ? now : page_read(buffer, static_cast<int>(size));
