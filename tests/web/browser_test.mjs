@@ -274,8 +274,9 @@ async function runs(tab, site) {
   await tab.run(() => {
     window.teklo.start();
     const field = document.getElementById('riga');
+    const endOfInput = () => document.dispatchEvent(new KeyboardEvent('keydown', { key: 'd', ctrlKey: true }));
     field.value = 'q';
-    document.dispatchEvent(new KeyboardEvent('keydown', { key: 'd', ctrlKey: true }));
+    endOfInput();
     const event = new ClipboardEvent('paste', { bubbles: true, cancelable: true });
     Object.defineProperty(event, 'clipboardData', { value: new DataTransfer() });
     event.clipboardData.setData('text/plain', 'h\n');

@@ -2,7 +2,7 @@
 // A+.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
-import { fitted, lineScale, stepped } from '../../web/page/sizes.js';
+import { fitted, lineScale, stepped } from '../../web/page/size_steps.js';
 
 test('A− and A+ step through the default and the sizes clearly apart from it', () => {
   // default, chosen (0: the default), step, then chosen

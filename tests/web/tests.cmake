@@ -1,7 +1,7 @@
 # The page: the modules that touch no page, under Node.js alone, and the
 # page itself, opened in three browser engines and used as a person would.
 
-foreach(module queue rows sizes)
+foreach(module queue rows size_steps)
   add_test_needing(page.${module} "node;nodejs" COMMAND node ${CMAKE_CURRENT_LIST_DIR}/${module}_test.mjs)
   set_label_and_time_limit(unit 30 page.${module})
 endforeach()

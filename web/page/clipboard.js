@@ -1,6 +1,7 @@
 // Selecting the console's rows and copying them.
 
 import { field, log } from './elements.js';
+import { copied } from './messages.js';
 import { say } from './status.js';
 
 // The text selected on the page or in the field, if any.
@@ -13,12 +14,11 @@ export function selection() {
 // The selection, or else the whole console.
 export async function copy() {
   const text = selection() || log.textContent;
-  let copied = false;
+  let done = false;
   if (navigator.clipboard && navigator.clipboard.writeText) {
-    copied = await navigator.clipboard.writeText(text).then(() => true, () => false);
+    done = await navigator.clipboard.writeText(text).then(() => true, () => false);
   }
-  if (copied || copyBySelecting()) say('Testo copiato.');
-  else say('Copia non riuscita: il testo resta selezionato, copiarlo con il menu del browser.');
+  say(copied(done || copyBySelecting()));
 }
 
 // Where the clipboard's interface is closed (iOS outside a secure page,

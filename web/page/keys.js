@@ -2,7 +2,7 @@
 
 import { copy, selection, selectRows, selectsRows } from './clipboard.js';
 import { field } from './elements.js';
-import { endOfInput, enter, eraseLine, insert, interrupt, toLine, types } from './line.js';
+import { endOfInput, enter, eraseLine, insert, interrupt, toLine } from './line.js';
 import { running, start } from './run.js';
 import { scrollPage } from './scrolling.js';
 
@@ -47,6 +47,13 @@ export function onKey(event) {
     toLine();
     insert(event.key);
   }
+}
+
+// Whether a key types a character: alone, with Shift, or with AltGr
+// (which some systems report as Ctrl and Alt together).
+export function types(event) {
+  return [...event.key].length === 1 && event.key !== ' ' && !event.metaKey &&
+         event.ctrlKey === event.altKey;
 }
 
 // A tap on the console brings the line and its keyboard, or a new run.

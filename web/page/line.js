@@ -3,7 +3,7 @@
 // it hands over every whole line.
 
 import { field } from './elements.js';
-import { handOver, interrupt as interruptRun, running, start } from './run.js';
+import { handOver, interruptRun, running, start } from './run.js';
 
 function takeLine() {
   const line = field.value;
@@ -56,13 +56,6 @@ export function insert(text) {
 export function toLine() {
   field.focus();
   field.setSelectionRange(field.value.length, field.value.length);
-}
-
-// Whether a key types a character: alone, with Shift, or with AltGr
-// (which some systems report as Ctrl and Alt together).
-export function types(event) {
-  return [...event.key].length === 1 && event.key !== ' ' && !event.metaKey &&
-         event.ctrlKey === event.altKey;
 }
 
 // What a soft keyboard, dictation or the browser puts into the field.

@@ -53,7 +53,7 @@ field.focus();
 start();
 // Lines entered before this script ran, which the script in index.html
 // kept.
-for (const line of window.typedEarly.splice(0)) handOver(line);
+for (const line of window.typedEarly?.splice(0) ?? []) handOver(line);
 
 // Installable, and offline after one visit: the service worker keeps the
 // folder. A page opened from a file can have neither. Both wait for the

@@ -1,7 +1,25 @@
-// What the status line says when teklo cannot start: from the page's
-// script, or, where that never runs, from the script in index.html's head,
-// which is built for every browser (no const, no let).
+// What the page says in the line below the console. The script in
+// index.html's head says the first of these too, and is built for every
+// browser: no const, no let here.
+
+var again = 'Premere Invio o toccare la console per ricominciare.';
 
 export function notStarting(reason) {
   return `teklo non si avvia: ${reason}. Ricaricare la pagina.`;
+}
+
+export function ended(status) {
+  return `Programma terminato (stato di uscita ${status}). ${again}`;
+}
+
+export function interrupted() {
+  return `Programma interrotto con CTRL + c. ${again}`;
+}
+
+export function failed(reason) {
+  return `teklo si è fermato per un errore (${reason}). ${again}`;
+}
+
+export function copied(done) {
+  return done ? 'Testo copiato.' : 'Copia non riuscita: il testo resta selezionato, copiarlo con il menu del browser.';
 }

@@ -8,7 +8,7 @@ const drawing = /^ *\*+$/;
 
 // The whole rows of `text`, each with its line feed, and what follows the
 // last line feed: a row still open, which the next text goes on with.
-export function rowsOf(text) {
+function rowsOf(text) {
   const rows = text.split('\n');
   const open = rows.pop();
   return { rows: rows.map((row) => ({ text: `${row}\n`, hidden: drawing.test(row) })), open };

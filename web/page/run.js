@@ -1,13 +1,12 @@
 // Runs of teklo: each instance with its own input and output, and the one
 // that owns the console now.
 
-import { notStarting } from './messages.js';
+import { ended, failed, interrupted, notStarting } from './messages.js';
 import { InputQueue } from './queue.js';
 import { clear, clearNow, showWritten, write } from './screen.js';
 import { say, setNote } from './status.js';
 
 const encoder = new TextEncoder();
-const again = 'Premere Invio o toccare la console per ricominciare.';
 
 // A failure to load teklo, which a new run would meet again.
 class LoadError extends Error {}
@@ -64,8 +63,9 @@ class Run {
     this.reader = null;
   }
 
-  // Input already here, or null if teklo must wait for it: the page then
-  // draws and takes keys meanwhile.
+  // Input already here, or null if teklo must wait: for input, or for
+  // the page to draw and take keys in a long paste. Each of teklo's reads
+  // asks here first, and read() only when this says wait.
   readNow(size) {
     this.listen();
     return this.input.empty || this.busy() ? null : this.input.read(size);
@@ -118,7 +118,7 @@ let run = null;  // the run that owns the console, or null when stopped
 
 export const running = () => run !== null;
 
-export function stop(note) {
+function stop(note) {
   run?.cancel();
   run = null;
   setNote(note);
@@ -139,14 +139,14 @@ export function start() {
   self.execute().then((code) => {
     if (run !== self || code === null) return;
     const rest = new TextDecoder().decode(self.input.unread());
-    stop(`Programma terminato (stato di uscita ${code}). ${again}`);
+    stop(ended(code));
     // Lines that outlast teklo go on in a new run, as they would had
     // they been typed after its end.
     if (rest) handOver(rest);
   }, (error) => {
     if (run !== self) return;
     if (error instanceof LoadError) stop(notStarting(error.message));
-    else stop(`teklo si è fermato per un errore (${error && error.message}). ${again}`);
+    else stop(failed(error && error.message));
   });
 }
 
@@ -160,7 +160,7 @@ export function handOver(text, pushed = false) {
 }
 
 // Ctrl+C, with the line typed so far. There must be a run.
-export function interrupt(line) {
+export function interruptRun(line) {
   write(`${line}^C\n`);
-  stop(`Programma interrotto con CTRL + c. ${again}`);
+  stop(interrupted());
 }

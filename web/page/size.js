@@ -3,7 +3,7 @@
 
 import { field, screenBox } from './elements.js';
 import { followLine } from './scrolling.js';
-import { columns, fitted, lineScale, stepped } from './sizes.js';
+import { columns, fitted, lineScale, stepped } from './size_steps.js';
 
 // The size chosen with A− or A+, in pixels, or 0 for the default. It is
 // kept as a size, not as a step in the list of sizes, because the list
