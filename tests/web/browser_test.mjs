@@ -270,7 +270,8 @@ async function runs(tab, site) {
                    ['line', 's'], ['line', '1 0 0 0'], ['shows', first('1 0 0 0')]]);
 
   // A Q handed over by Ctrl+D, with no line end, ends its run alone: the
-  // line pasted after it while the run loads goes to the next one.
+  // line pasted after it while the run loads, and the end of input after
+  // that, go to the next one.
   await tab.run(() => {
     window.teklo.start();
     const field = document.getElementById('riga');
@@ -281,8 +282,9 @@ async function runs(tab, site) {
     Object.defineProperty(event, 'clipboardData', { value: new DataTransfer() });
     event.clipboardData.setData('text/plain', 'h\n');
     field.dispatchEvent(event);
+    endOfInput();
   });
-  await play(tab, [['shows', help], ['quiet']]);
+  await play(tab, [['shows', help], ['says', 'stato di uscita 0']]);
 
   // A paste of 1 MB arrives whole and in order, and the page takes its
   // timers between the paste's parts: it never freezes for all of it.

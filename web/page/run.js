@@ -15,12 +15,15 @@ class LoadError extends Error {}
 // cut off: its pending read is never answered, so it reads no further
 // byte, and whatever it still writes is dropped.
 class Run {
-  input = new InputQueue();
   listening = false;     // teklo has asked for input
   reader = null;         // teklo's read in progress
   decoder = new TextDecoder();
   busySince = 0;         // when teklo began reading without a pause
   cancelled = false;
+
+  constructor(input) {
+    this.input = input;  // its standard input
+  }
 
   // Loads the instance and runs it to its end; resolves to its exit
   // status, or to null if the run was cancelled before it began.
@@ -129,20 +132,20 @@ function stop(note) {
 // with the same ones, with no empty moment between.
 let started = false;
 
-export function start() {
+// A new run; `input`: what the last one left unread, which goes on to
+// this one as it would had it been typed after the last one's end.
+export function start(input = new InputQueue()) {
   run?.cancel();
-  const self = new Run();
+  const self = new Run(input);
   run = self;
   setNote('');
   if (started) clearNow();
   started = true;
   self.execute().then((code) => {
     if (run !== self || code === null) return;
-    const rest = new TextDecoder().decode(self.input.unread());
+    const rest = self.input;
     stop(ended(code));
-    // Lines that outlast teklo go on in a new run, as they would had
-    // they been typed after its end.
-    if (rest) handOver(rest);
+    if (!rest.empty) start(rest);
   }, (error) => {
     if (run !== self) return;
     if (error instanceof LoadError) stop(notStarting(error.message));
