@@ -486,20 +486,42 @@ async function phone(tab, site) {
   await insert('\n');  // and what teklo writes brings the last row back
   await reminders(tab, 62);
 
-  // Text size: 80 columns fit by default, upright, sideways (where the
-  // typed line stays in view, as wide as the console) and on the narrowest
-  // phones, where the buttons' labels fit too; larger text wraps; the
-  // largest size outlives a reload and the phone turned and back.
+  // Text size: the browser's own by default, upright, sideways, on the
+  // narrowest phones and at 130% and 200% page zoom (a narrower page at a
+  // higher pixel ratio), where it grows on the glass as on any page. Rows
+  // wrap at their blanks, never inside a number; the boxes' rows stay
+  // whole; the buttons' labels too. A− reaches 80 columns fitted to the
+  // width; the largest size outlives a reload and the phone turned.
   const layout = () => page.evaluate(() => {
-    const box = document.querySelector('#terminale span[aria-hidden]');  // 74 columns
-    const line = document.getElementById('riga').getBoundingClientRect();
+    const console = document.getElementById('terminale');
+    const size = parseFloat(getComputedStyle(console).fontSize);
+    const right = console.getBoundingClientRect().right + 0.5;
+    const rects = (node, start, end) => {
+      const range = document.createRange();
+      range.setStart(node, start);
+      range.setEnd(node, end);
+      return [...range.getClientRects()].filter((r) => r.width);
+    };
+    const texts = [];
+    for (const walker = document.createTreeWalker(console, NodeFilter.SHOW_TEXT); walker.nextNode();) texts.push(walker.currentNode);
+    const box = console.querySelector('.riquadro');
+    const boxed = box?.textContent.trimEnd().length;
+    const perColumn = box && rects(box.firstChild, 0, boxed)[0].width / boxed / parseFloat(getComputedStyle(box).fontSize);
     return {
-      size: parseFloat(getComputedStyle(document.getElementById('schermo')).fontSize),
+      size, glass: size * devicePixelRatio,
       sideways: document.documentElement.scrollWidth > innerWidth || document.getElementById('schermo').scrollWidth > innerWidth,
-      boxLines: new Set([...box.getClientRects()].map((r) => r.top)).size,
-      fits: (80 * box.getBoundingClientRect().width) / 74 / innerWidth > 0.85 &&
-            line.bottom <= innerHeight && Math.abs(line.width - document.getElementById('linea').clientWidth) < 1,
-      clippedLabels: [...document.querySelectorAll('#tasti button')].filter((b) => b.scrollWidth > b.clientWidth).length,
+      brokenBoxes: [...console.querySelectorAll('.riquadro')].filter((row) => {
+        const drawn = rects(row.firstChild, 0, row.textContent.trimEnd().length);
+        return drawn.length !== 1 || drawn[0].right > right;
+      }).length,
+      brokenNumbers: texts.flatMap((node) => [...node.data.matchAll(/\d+/g)].filter((n) => rects(node, n.index, n.index + n[0].length).length > 1)).length,
+      columns: box && Math.floor(console.clientWidth / (perColumn * size)),
+      cutLabels: [...document.querySelectorAll('#tasti button')].filter((button) => {
+        const [label] = rects(button.firstChild, 0, button.firstChild.length);
+        const edge = button.getBoundingClientRect();
+        return label.left < edge.left || label.right > edge.right;
+      }).length,
+      lineInView: document.getElementById('riga').getBoundingClientRect().bottom <= innerHeight,
     };
   });
   const tapUntilSteady = async (name) => {
@@ -507,24 +529,35 @@ async function phone(tab, site) {
     do { before = (await layout()).size; await verbs.tap(tab, name); } while ((await layout()).size !== before);
   };
   const turn = tab.view;
-  const fit = await layout();
-  const shapes = [fit];
-  for (const viewport of [sideways, { ...upright, width: 320, height: 568 }]) shapes.push(await turn(viewport).then(layout));
-  for (const shown of shapes) {
-    assert.deepEqual([shown.sideways, shown.boxLines, shown.fits, shown.clippedLabels], [false, 1, true, 0], JSON.stringify(shown));
+  const zoomed = (by) => ({ ...upright, width: Math.round(upright.width / by), height: Math.round(upright.height / by),
+                            deviceScaleFactor: upright.deviceScaleFactor * by });
+  const shapes = { sideways, narrowest: { ...upright, width: 320, height: 568 }, zoom130: zoomed(1.3), zoom200: zoomed(2), upright };
+  const shown = {};
+  for (const [screen, steps] of [['help', [['insert', 'h\n'], ['shows', help]]], ['sums', [['insert', 's\n56 63 76 84\n'], ['shows', reminder]]]]) {
+    await play(tab, steps);
+    for (const [shape, viewport] of Object.entries(shapes)) {
+      const { size, sideways, brokenBoxes, brokenNumbers, cutLabels, lineInView, glass } = await turn(viewport).then(layout);
+      assert.deepEqual({ sideways, brokenBoxes, brokenNumbers, cutLabels, lineInView },
+                       { sideways: false, brokenBoxes: 0, brokenNumbers: 0, cutLabels: 0, lineInView: true }, `${screen}, ${shape}`);
+      assert.ok(size >= 12, `${screen}, ${shape}: ${size} px`);
+      shown[shape] = glass;
+    }
   }
-  await turn(upright);
+  assert.ok(shown.zoom130 >= 1.2 * shown.upright && shown.zoom200 >= 1.8 * shown.upright, `on the glass: ${JSON.stringify(shown)}`);
+  await play(tab, [['insert', 'h\n'], ['shows', help]]);
+  await tapUntilSteady('piu-piccolo');
+  const fit = await layout();
+  assert.ok(fit.columns >= 80 && fit.columns < 88 && fit.lineInView, `A− all the way: ${JSON.stringify(fit)}`);
   await tapUntilSteady('piu-grande');
   const largest = await layout();
-  assert.ok(largest.size >= 24 && !largest.sideways && largest.boxLines > 1, JSON.stringify(largest));
+  assert.ok(largest.size >= 24 && !largest.sideways, JSON.stringify(largest));
   await page.reload();
   await cleared(tab);
   await turn(sideways);
   await turn(upright);
   assert.equal((await layout()).size, largest.size);
-  await tapUntilSteady('piu-piccolo');
-  assert.deepEqual(await layout(), fit);
-  console.log(`phone: text ${fit.size} px fitting 80 columns, ${largest.size} px the largest`);
+  await page.evaluate(() => localStorage.clear());
+  console.log(`phone: text ${shown.upright / upright.deviceScaleFactor} px, ${fit.size} px fitting 80 columns, ${largest.size} px the largest`);
 
   // A keyboard that covers the lower half, as iOS's does, leaves the
   // typed line and the buttons above it.

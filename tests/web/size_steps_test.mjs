@@ -1,22 +1,23 @@
-// The console's text sizes: fitted to a phone's width, stepped by A− and
-// A+.
+// The console's text sizes: stepped by A− and A+, down to 80 columns
+// fitted to the width.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { fitted, lineScale, stepped } from '../../web/page/size_steps.js';
 
-test('A− and A+ step through the default and the sizes clearly apart from it', () => {
-  // default, chosen (0: the default), step, then chosen
+test('A− and A+ step through the default, the 80 columns fitted and the sizes clearly apart from both', () => {
+  // default, chosen (0: the default), step, 80 columns fitted, then chosen
   const cases = [
-    [8.2, 0, +1, 10], [8.2, 0, -1, undefined], [8.2, 10, -1, 0],     // a phone, 80 columns fitted
-    [16, 0, +1, 18], [16, 0, -1, 14], [16, 18, -1, 0], [16, 40, +1, undefined],
-    [15, 0, +1, 18], [15, 0, -1, 12],                                // 16 and 14 too close to it
-    [12, 24, +1, 28], [12, 24, -1, 20],                              // a choice outlives a turn
+    [16, 0, -1, 8.9, 14], [16, 10, -1, 8.9, 8.9], [16, 8.9, -1, 8.9, undefined], [16, 8.9, +1, 8.9, 10],  // a phone
+    [16, 14, -1, 11.5, 11.5], [16, 11.5, +1, 11.5, 14],           // 12 too close to the fit
+    [16, 0, +1, 30, 18], [16, 0, -1, 30, 14], [16, 18, -1, 30, 0], [16, 40, +1, 30, undefined],
+    [15, 0, +1, 15, 18], [15, 0, -1, 15, 12],                     // 16 and 14 too close to the default
+    [12, 24, +1, 12, 28], [12, 24, -1, 12, 20],                   // a choice outlives a turn
   ];
-  assert.deepEqual(cases.map(([base, chosen, by]) => stepped(base, chosen, by)), cases.map((c) => c[3]));
+  assert.deepEqual(cases.map(([base, chosen, by, fit]) => stepped(base, chosen, by, fit)), cases.map((c) => c[4]));
 });
 
-test('80 columns fitted to the width, to a tenth of a pixel, at most 20 px', () => {
-  assert.deepEqual([fitted(396, 48.2), fitted(350, 48.2), fitted(2000, 48.2)], [8.2, 7.2, 20]);
+test('80 columns fitted to the width, to a tenth of a pixel', () => {
+  assert.deepEqual([fitted(396, 48.2), fitted(350, 48.2), fitted(2000, 48.2)], [8.2, 7.2, 41.4]);
 });
 
 test('the typed line drawn at 16 px at least, and scaled down', () => {

@@ -17,7 +17,7 @@ import { onConsoleClick, onConsolePointerDown, onKey } from './keys.js';
 import { endOfInput, enter, interrupt, onBeforeInput, onPaste } from './line.js';
 import { handOver, start } from './run.js';
 import { fitToViewport, keepLineInView, noteScroll } from './scrolling.js';
-import { applySize, changeSize, finger, sizeChanged } from './size.js';
+import { applySize, changeSize, sizeChanged } from './size.js';
 
 document.addEventListener('keydown', onKey);
 document.addEventListener('paste', onPaste);
@@ -42,7 +42,6 @@ for (const button of document.querySelectorAll('#tasti button')) {
 }
 
 window.addEventListener('resize', sizeChanged);
-finger.addEventListener('change', sizeChanged);
 window.visualViewport?.addEventListener('resize', fitToViewport);
 window.visualViewport?.addEventListener('scroll', fitToViewport);
 applySize();

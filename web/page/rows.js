@@ -3,21 +3,26 @@
 // it arrives. Used by the page as the program writes and by the build for
 // the start-up screen written into index.html.
 
-// A row of asterisks only draws the title box: a screen reader skips it.
-const drawing = /^ *\*+$/;
+// A row that begins and ends with an asterisk is the title box's, and one
+// of dashes a rule: they are drawn whole, smaller where the width asks it,
+// never wrapped. One of asterisks or dashes only draws: a screen reader
+// skips it.
+const drawing = /^ *(\*+|-+) *$/;
+const boxed = /^ *\*.*\* *$/;
 
 // The whole rows of `text`, each with its line feed, and what follows the
 // last line feed: a row still open, which the next text goes on with.
 function rowsOf(text) {
   const rows = text.split('\n');
   const open = rows.pop();
-  return { rows: rows.map((row) => ({ text: `${row}\n`, hidden: drawing.test(row) })), open };
+  return { rows: rows.map((row) => ({ text: `${row}\n`, hidden: drawing.test(row), boxed: drawing.test(row) || boxed.test(row) })), open };
 }
 
 // The rows of `text`, which ends with a line feed, as HTML.
 export function markup(text) {
   const escape = (row) => row.replace(/&/g, '&amp;').replace(/</g, '&lt;');
-  return rowsOf(text).rows.map((row) => `<span${row.hidden ? ' aria-hidden="true"' : ''}>${escape(row.text)}</span>`).join('');
+  const attributes = (row) => `${row.boxed ? ' class="riquadro"' : ''}${row.hidden ? ' aria-hidden="true"' : ''}`;
+  return rowsOf(text).rows.map((row) => `<span${attributes(row)}>${escape(row.text)}</span>`).join('');
 }
 
 // What the program wrote that the console does not show yet. It is shown

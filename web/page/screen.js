@@ -47,6 +47,7 @@ function show() {
   const fragment = document.createDocumentFragment();
   for (const row of rows.slice(-keptRows)) {
     const node = document.createElement('span');
+    if (row.boxed) node.className = 'riquadro';
     if (row.hidden) node.setAttribute('aria-hidden', 'true');
     node.textContent = row.text;
     fragment.append(node);

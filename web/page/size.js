@@ -1,5 +1,5 @@
-// The console's text size: the browser's zoom enlarges it; A− and A+
-// step it.
+// The console's text size: by default the browser's own, which page zoom
+// and a phone's text size enlarge as on any page; A− and A+ step it.
 
 import { field, screenBox } from './elements.js';
 import { followLine } from './scrolling.js';
@@ -10,13 +10,6 @@ import { columns, fitted, lineScale, stepped } from './size_steps.js';
 // changes when the phone turns and the choice must not.
 const sizeKey = 'teklo.dimensione-testo-px';
 let chosenSize = Number(remembered()) || 0;
-
-// Under a finger, as on a phone, the default lets 80 columns fit the
-// width, so that the boxes stay whole; zooming there is a pinch, which
-// leaves the page's width alone. With a mouse, zooming narrows the page
-// in CSS pixels, and a size fitted to it would undo the zoom: there the
-// default is the browser's own text size, which zooms as any page does.
-export const finger = matchMedia('(pointer: coarse)');
 
 function remembered() {
   try { return localStorage.getItem(sizeKey); } catch { return null; }  // storage may be off
@@ -29,11 +22,13 @@ function remember(size) {
   } catch { /* the size then lasts this visit */ }
 }
 
-// The width of the columns per pixel of font size, measured once.
+const defaultSize = () => parseFloat(getComputedStyle(document.documentElement).fontSize);
+
+// The width of the columns per pixel of font size, measured once, when
+// first asked for: the page starts without it.
 let columnsPerPixel = 0;
 
-function defaultSize() {
-  if (!finger.matches) return parseFloat(getComputedStyle(document.documentElement).fontSize);
+function fitSize() {
   if (!columnsPerPixel) {
     const probe = document.createElement('canvas').getContext('2d');
     probe.font = `100px ${getComputedStyle(screenBox).fontFamily}`;
@@ -45,9 +40,8 @@ function defaultSize() {
 // At the browser's own size the style sheet says it all: the page
 // starts with nothing to lay out again.
 export function applySize() {
-  const size = chosenSize || defaultSize();
-  screenBox.style.fontSize = chosenSize || finger.matches ? `${size}px` : '';
-  const scale = lineScale(size);
+  screenBox.style.fontSize = chosenSize ? `${chosenSize}px` : '';
+  const scale = lineScale(chosenSize || defaultSize());
   field.style.fontSize = scale < 1 ? '16px' : '';
   field.style.transform = scale < 1 ? `scale(${scale})` : '';
   field.style.width = scale < 1 ? `${100 / scale}%` : '';
@@ -62,7 +56,7 @@ export function sizeChanged() {
 }
 
 export function changeSize(by) {
-  const next = stepped(defaultSize(), chosenSize, by);
+  const next = stepped(defaultSize(), chosenSize, by, fitSize());
   if (next === undefined) return;
   chosenSize = next;
   remember(chosenSize);

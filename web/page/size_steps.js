@@ -2,19 +2,22 @@
 
 export const columns = 80;
 const steps = [10, 12, 14, 16, 18, 20, 24, 28, 32, 40];
-const largestFit = 20;  // more would be huge by default on a tablet
 
-// The size at which the columns fill `width`, to a tenth of a pixel and
-// at most `largestFit`, given their width per pixel of size.
+// The size at which the columns fill `width`, to a tenth of a pixel,
+// given their width per pixel of size.
 export function fitted(width, columnsPerPixel) {
-  return Math.min(largestFit, Math.floor((width / columnsPerPixel) * 10) / 10);
+  return Math.floor((width / columnsPerPixel) * 10) / 10;
 }
 
 // The size chosen after A− (`by` < 0) or A+ (`by` > 0), as 0 when it is
 // the default, `base`; undefined when there is none further. They step
-// through the default and the list's sizes clearly apart from it.
-export function stepped(base, chosen, by) {
-  const sizes = [...steps.filter((size) => size < base / 1.1), base, ...steps.filter((size) => size > base * 1.1)];
+// through the default, the size `fit` at which 80 columns fit the width
+// when it is smaller (the whole screen at once, for those who want it),
+// and the list's sizes clearly apart from both.
+export function stepped(base, chosen, by, fit = base) {
+  const marks = fit < base / 1.1 ? [fit, base] : [base];
+  const apart = (size) => marks.every((mark) => size < mark / 1.1 || size > mark * 1.1);
+  const sizes = [...marks, ...steps.filter(apart)].sort((a, b) => a - b);
   const shown = chosen || base;
   const next = by > 0 ? sizes.find((size) => size > shown) : sizes.findLast((size) => size < shown);
   return next === base ? 0 : next;
