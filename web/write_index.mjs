@@ -3,8 +3,8 @@
 // paint, before any script has run, and with the head's script (early.js,
 // bundled) inline. The screen is what the program just built shows with
 // no input, run here under Node.js; when the program starts in the
-// browser, its own clearing and printing replace the rows with the same
-// ones.
+// browser, its own clearing and printing of the same rows leave them in
+// place, so that a screen reader reads them once.
 //   usage: node write_index.mjs TEKLO_JS EARLY_JS TEMPLATE_HTML OUTPUT_HTML
 import { readFileSync, writeFileSync } from 'node:fs';
 import vm from 'node:vm';

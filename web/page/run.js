@@ -128,8 +128,8 @@ function stop(note) {
 }
 
 // The first run finds its start-up screen already in the console, put
-// there by the build: its own clearing and printing replace the rows
-// with the same ones, with no empty moment between.
+// there by the build: its own clearing and printing leave those rows in
+// place (screen.js) and add what follows them.
 let started = false;
 
 // A new run; `input`: what the last one left unread, which goes on to

@@ -7,6 +7,9 @@ import { keepLineInView } from './scrolling.js';
 const keptRows = 2000;  // as a terminal's scrollback: older rows go
 const unshown = new Unshown();
 let showScheduled = false;
+// The console holds the start-up screen that the build wrote into the
+// page, which a screen reader has read with it.
+let fromBuild = true;
 
 export function write(text) {
   unshown.write(text);
@@ -42,10 +45,14 @@ function show() {
   const last = log.lastChild;
   const continued = last && !last.textContent.endsWith('\n') ? last : null;
   const { cleared, rows, open } = unshown.take(continued?.textContent ?? '');
-  if (cleared) log.replaceChildren();
+  // The first run's clearing and printing of the same rows leave them in
+  // place: the log would announce them again.
+  const kept = cleared && fromBuild ? alreadyShown(rows) : 0;
+  fromBuild = false;
+  if (cleared) for (const node of [...log.childNodes].slice(kept)) node.remove();
   else continued?.remove();
   const fragment = document.createDocumentFragment();
-  for (const row of rows.slice(-keptRows)) {
+  for (const row of rows.slice(kept).slice(-keptRows)) {
     const node = document.createElement('span');
     if (row.boxed) node.className = 'riquadro';
     if (row.hidden) node.setAttribute('aria-hidden', 'true');
@@ -56,4 +63,12 @@ function show() {
   log.append(fragment);
   for (let extra = log.childNodes.length - keptRows; extra > 0; --extra) log.firstChild.remove();
   keepLineInView();
+}
+
+// How many of `rows`, from the first, the console shows already.
+function alreadyShown(rows) {
+  const shown = log.childNodes;
+  let same = 0;
+  while (same < rows.length && same < shown.length && shown[same].textContent === rows[same].text) ++same;
+  return same;
 }
