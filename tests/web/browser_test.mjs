@@ -596,6 +596,17 @@ async function phone(tab, site) {
     await broken.close();
   }
 
+  // In forced colours, which drop shadows, the typed line still shows
+  // that it has the focus.
+  await cdp.send('Emulation.setEmulatedMedia', { features: [{ name: 'forced-colors', value: 'active' }] });
+  const mark = await page.evaluate(() => {
+    document.getElementById('riga').focus();
+    const line = getComputedStyle(document.getElementById('linea'));
+    return [line.boxShadow, line.outlineStyle !== 'none' && parseFloat(line.outlineWidth) >= 1];
+  });
+  assert.deepEqual(mark, ['none', true], 'the focused line in forced colours');
+  await cdp.send('Emulation.setEmulatedMedia', { features: [] });
+
   // axe-core, at start-up and after a calculation; installable.
   const axe = readFileSync(fromWeb.resolve('axe-core/axe.min.js'), 'utf8');
   const audit = async () => {
