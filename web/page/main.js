@@ -41,6 +41,14 @@ for (const button of document.querySelectorAll('#tasti button')) {
   button.addEventListener('click', () => buttons[button.dataset.tasto]());
 }
 
+// The line is kept from the browser's suggestions with autocomplete="off",
+// which WebKit also takes as a mark of a secret: it empties such a field
+// when it brings the page back from its back/forward cache (WebCore's
+// HTMLInputElement::needsSuspensionCallback). Without the mark while the
+// page is away, a half-typed line comes back as in the other engines.
+addEventListener('pagehide', () => field.removeAttribute('autocomplete'));
+addEventListener('pageshow', () => field.setAttribute('autocomplete', 'off'));
+
 window.addEventListener('resize', sizeChanged);
 window.visualViewport?.addEventListener('resize', fitToViewport);
 window.visualViewport?.addEventListener('scroll', fitToViewport);
