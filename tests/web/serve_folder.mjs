@@ -1,10 +1,13 @@
 // A static server on the loopback that serves one folder as web hosts do:
-// optionally with a max-age on every file, or redirecting /index.html to
-// / as hosts with "pretty" addresses do. `folder` may be swapped for a new
-// build, `down` makes every request fail as with no network, and
-// `hold(path)` holds that file back until the function it returns is
-// called.
-import { createReadStream } from 'node:fs';
+// every file with an ETag and a Last-Modified, and a 304 with no body to
+// a request that names the file as it still is; optionally with a max-age
+// on every file, or redirecting /index.html to / as hosts with "pretty"
+// addresses do. `folder` may be swapped for a new build, `down` makes
+// every request fail as with no network, `hold(path)` holds that file back
+// until the function it returns is called, `asked` counts the requests
+// for each path and `sent` the bytes of the bodies sent.
+import { createHash } from 'node:crypto';
+import { readFile, stat } from 'node:fs/promises';
 import { createServer } from 'node:http';
 import path from 'node:path';
 
@@ -16,7 +19,7 @@ const types = {
 
 export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
   const held = new Map();
-  const site = { folder, down: false };
+  const site = { folder, down: false, asked: {}, sent: 0 };
   site.hold = (name) => {
     let release;
     held.set(name, new Promise((resolve) => { release = resolve; }));
@@ -25,14 +28,27 @@ export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
   const server = createServer(async (request, response) => {
     if (site.down) return request.socket.destroy();
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+    site.asked[name] = (site.asked[name] ?? 0) + 1;
     await held.get(name);
     if (redirectIndex && name.endsWith('/index.html')) {
       return response.writeHead(301, { Location: name.slice(0, -'index.html'.length) }).end();
     }
     const file = path.join(site.folder, name.endsWith('/') ? `${name}index.html` : name);
-    response.setHeader('Content-Type', types[path.extname(file)] ?? 'application/octet-stream');
+    const [body, modified] = await Promise.all([readFile(file), stat(file).then((s) => s.mtime)]).catch(() => []);
+    if (!body) return response.writeHead(404).end();
+    const etag = `"${createHash('sha1').update(body).digest('hex').slice(0, 20)}"`;
+    response.setHeader('ETag', etag);
+    response.setHeader('Last-Modified', modified.toUTCString());
     if (maxAge) response.setHeader('Cache-Control', `max-age=${maxAge}`);
-    createReadStream(file).on('error', () => response.writeHead(404).end()).pipe(response);
+    // As HTTP has it: If-None-Match, when there is one, decides alone.
+    const { 'if-none-match': tags, 'if-modified-since': since } = request.headers;
+    if (tags ? tags.split(/\s*,\s*/).includes(etag)
+             : since && Math.floor(modified / 1000) * 1000 <= Date.parse(since)) {
+      return response.writeHead(304).end();
+    }
+    response.setHeader('Content-Type', types[path.extname(file)] ?? 'application/octet-stream');
+    site.sent += body.length;
+    return response.end(body);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   site.url = `http://127.0.0.1:${server.address().port}`;
