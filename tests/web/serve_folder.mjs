@@ -5,7 +5,10 @@
 // addresses do. `folder` may be swapped for a new build, `down` makes
 // every request fail as with no network, `hold(path)` holds that file back
 // until the function it returns is called, `asked` counts the requests
-// for each path and `sent` the bytes of the bodies sent.
+// for each path and `sent` the bytes of the bodies sent. With `link`
+// ({ latency in ms, rate in bytes a second }) it is a host at the end of a
+// slow link: each answer waits the latency, and all bodies at once share
+// the rate.
 import { createHash } from 'node:crypto';
 import { readFile, stat } from 'node:fs/promises';
 import { createServer } from 'node:http';
@@ -16,8 +19,9 @@ const types = {
   '.webmanifest': 'application/manifest+json', '.png': 'image/png', '.svg': 'image/svg+xml',
   '.txt': 'text/plain; charset=utf-8',
 };
+const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
+export async function serveFolder(folder, { maxAge, redirectIndex, link } = {}) {
   const held = new Map();
   const site = { folder, down: false, asked: {}, sent: 0 };
   site.hold = (name) => {
@@ -25,11 +29,23 @@ export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
     held.set(name, new Promise((resolve) => { release = resolve; }));
     return () => { held.delete(name); release(); };
   };
+  // A body in pieces, each sent when the slow link has room for it.
+  let linkFree = 0;
+  const paced = async (response, body) => {
+    for (let at = 0; at < body.length; at += 1400) {
+      const piece = body.subarray(at, at + 1400);
+      linkFree = Math.max(linkFree, Date.now()) + (piece.length * 1000) / link.rate;
+      await pause(linkFree - Date.now());
+      response.write(piece);
+    }
+    response.end();
+  };
   const server = createServer(async (request, response) => {
     if (site.down) return request.socket.destroy();
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
     site.asked[name] = (site.asked[name] ?? 0) + 1;
     await held.get(name);
+    if (link) await pause(link.latency);
     if (redirectIndex && name.endsWith('/index.html')) {
       return response.writeHead(301, { Location: name.slice(0, -'index.html'.length) }).end();
     }
@@ -48,7 +64,7 @@ export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
     }
     response.setHeader('Content-Type', types[path.extname(file)] ?? 'application/octet-stream');
     site.sent += body.length;
-    return response.end(body);
+    return link ? paced(response, body) : response.end(body);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   site.url = `http://127.0.0.1:${server.address().port}`;
