@@ -16,26 +16,41 @@ const files = Object.keys(sums);
 
 const hex = (bytes) => [...new Uint8Array(bytes)].map((b) => b.toString(16).padStart(2, '0')).join('');
 
-// Straight from the host: the browser's HTTP cache may hold the files of
-// the version before for as long as the host's max-age allows. A file
-// that is not the build's (a host caught half-way through an upload) fails
-// the install, which the next visit tries again; kept, it would stay under
-// this version's name for good.
-async function fetchFresh(file) {
-  const response = await fetch(file, { cache: 'reload' });
-  if (!response.ok) throw new Error(`${file}: ${response.status}`);
-  const body = await response.arrayBuffer();
-  if (hex(await crypto.subtle.digest('SHA-256', body)) !== sums[file]) throw new Error(`${file}: not this version's`);
-  // Always a plain copy: hosts with "pretty" addresses redirect index.html
-  // to the folder, and a redirected response given for a navigation is a
-  // network error to the browser.
-  return new Response(body, { headers: response.headers });
+// From the browser's HTTP cache first: on a first visit it holds the
+// files the page has just loaded, each of which the host then sends once.
+// It may also hold the version before, for as long as the host's max-age
+// (or, with none, the browser's own guess from a file's age) allows: a
+// file that is not the build's is asked of the host again past that
+// cache, a conditional request that costs a 304 if the host still has the
+// same file. A file still not the build's (a host caught half-way through
+// an upload) fails the install, which the next visit tries again; kept,
+// it would stay under this version's name for good.
+async function fetchChecked(file, address) {
+  let wrong;
+  for (const [url, cache] of [[address, 'default'], [file, 'no-cache']]) {
+    const response = await fetch(url, { cache });
+    const body = response.ok && await response.arrayBuffer();
+    wrong = !response.ok ? response.status : "not this version's";
+    if (body && hex(await crypto.subtle.digest('SHA-256', body)) === sums[file]) {
+      // Always a plain copy: hosts with "pretty" addresses redirect
+      // index.html to the folder, and a redirected response given for a
+      // navigation is a network error to the browser.
+      return new Response(body, { headers: response.headers });
+    }
+  }
+  throw new Error(`${file}: ${wrong}`);
 }
 
 // Everything is fetched before anything is kept: a failed install leaves
 // no half-filled cache, and the version before goes on working.
 self.addEventListener('install', (event) => {
-  event.waitUntil(Promise.all(files.map(fetchFresh))
+  event.waitUntil(self.clients.matchAll({ type: 'window', includeUncontrolled: true })
+    .then((pages) => {
+      // A page opened at the folder's address is in the HTTP cache under
+      // that address, not under index.html.
+      const opened = pages.find((page) => pageFile({ url: page.url, mode: 'navigate' }) === 'index.html')?.url;
+      return Promise.all(files.map((file) => fetchChecked(file, file === 'index.html' ? opened ?? file : file)));
+    })
     .then(async (responses) => {
       const cache = await caches.open(cacheName);
       await Promise.all(files.map((file, i) => cache.put(file, responses[i])));

@@ -70,9 +70,11 @@ if (location.protocol.startsWith('http')) {
     document.head.append(Object.assign(document.createElement('link'),
                                        { rel: 'manifest', href: 'manifest.webmanifest' }));
     // Asked at every start, an update does not wait on the browser's own
-    // schedule, which a reload soon after another can put off. The tests
-    // wait on it.
+    // schedule, which a reload soon after another can put off. Not while
+    // a worker is installing, as on a first visit, where register() has
+    // just fetched sw.js: asking again would only fetch it once more. The
+    // tests wait on it.
     window.teklo.updating = navigator.serviceWorker?.register('sw.js')
-      .then((registration) => registration.update()).catch(() => {});
+      .then((registration) => registration.installing || registration.update()).catch(() => {});
   });
 }
