@@ -3,8 +3,12 @@
 // / as hosts with "pretty" addresses do. `folder` may be swapped for a new
 // build, `down` makes every request fail as with no network, and
 // `hold(path)` holds that file back until the function it returns is
-// called.
-import { createReadStream } from 'node:fs';
+// called. Given `violations`, it sends with every page a report-only copy
+// of the policy that the page's meta holds, and puts there the browser's
+// reports of what that policy blocks: the browser test's way to hear of
+// every violation in every engine, WebKit's driver having no way to
+// listen in before the page's own scripts run.
+import { createReadStream, existsSync, readFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 import path from 'node:path';
 
@@ -14,7 +18,7 @@ const types = {
   '.txt': 'text/plain; charset=utf-8',
 };
 
-export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
+export async function serveFolder(folder, { maxAge, redirectIndex, violations } = {}) {
   const held = new Map();
   const site = { folder, down: false };
   site.hold = (name) => {
@@ -25,6 +29,12 @@ export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
   const server = createServer(async (request, response) => {
     if (site.down) return request.socket.destroy();
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+    if (violations && request.method === 'POST' && name === '/csp-report') {
+      const report = JSON.parse(Buffer.concat(await request.toArray()))['csp-report'];
+      violations.push(`${report['effective-directive'] ?? report['violated-directive']} ${report['blocked-uri']} in ${report['document-uri']}` +
+                      (report['line-number'] ? ` at ${report['source-file']}:${report['line-number']}` : ''));
+      return response.writeHead(204).end();
+    }
     await held.get(name);
     if (redirectIndex && name.endsWith('/index.html')) {
       return response.writeHead(301, { Location: name.slice(0, -'index.html'.length) }).end();
@@ -32,6 +42,9 @@ export async function serveFolder(folder, { maxAge, redirectIndex } = {}) {
     const file = path.join(site.folder, name.endsWith('/') ? `${name}index.html` : name);
     response.setHeader('Content-Type', types[path.extname(file)] ?? 'application/octet-stream');
     if (maxAge) response.setHeader('Cache-Control', `max-age=${maxAge}`);
+    const policy = violations && file.endsWith('.html') && existsSync(file) &&
+      readFileSync(file, 'utf8').match(/<meta http-equiv="Content-Security-Policy" content="([^"]+)">/)?.[1];
+    if (policy) response.setHeader('Content-Security-Policy-Report-Only', `${policy}; report-uri /csp-report`);
     createReadStream(file).on('error', () => response.writeHead(404).end()).pipe(response);
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
