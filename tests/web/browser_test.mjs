@@ -225,6 +225,15 @@ async function desktop(tab, site) {
     ['line', 'q'], ['shows', goodbye], ['says', 'stato di uscita 0'],
     ['press', 'Enter'], ['cleared'],
     ['press', 'Control+C'], ['says', 'CTRL + c'], ['press', 'Enter'], ['cleared']]);
+
+  // The page's policy holds, and what it blocks is heard of: a style
+  // attribute, which it forbids, is neither applied nor left unreported.
+  const heard = violations.length;
+  const color = await tab.run(() => { document.body.setAttribute('style', 'color: red'); return getComputedStyle(document.body).color; });
+  for (let tries = 0; tries < 100 && violations.length === heard; ++tries) await pause(50);
+  assert.deepEqual([color, violations.splice(heard).map((v) => v.split(' ')[0])], ['rgb(221, 221, 221)', ['style-src-attr']],
+                   'a style attribute: its colour, and the violations reported');
+  await tab.run(() => document.body.removeAttribute('style'));
 }
 
 // --- Every engine: editing the line ---
@@ -402,8 +411,8 @@ async function firstVisit(tab, site) {
 async function offline(tab) {
   const same = rebuilt(() => {});
   const changed = rebuilt((index) => writeFileSync(index, readFileSync(index, 'utf8').replace('<title>', '<title>B ')));
-  const caching = await serveFolder(folder, { maxAge: 600 });
-  const redirecting = await serveFolder(folder, { redirectIndex: true });
+  const caching = await serveFolder(folder, { maxAge: 600, violations });
+  const redirecting = await serveFolder(folder, { redirectIndex: true, violations });
   try {
     assert.deepEqual([same, changed].map((copy) => cacheName(copy) === cacheName(folder)), [true, false], 'cache names');
     console.log(`caches: ${cacheName(folder)} the build, ${cacheName(same)} a copy, ${cacheName(changed)} a copy with one change`);
@@ -669,13 +678,25 @@ const engines = {
   webkit: [webkitTab],
 };
 
-const server = await serveFolder(folder);
+// What the page's own policy blocked, as the engines report it to the
+// servers; after every group there must be nothing.
+const violations = [];
+const server = await serveFolder(folder, { violations });
 for (const name of chosen.length ? chosen : Object.keys(engines)) {
   test(name, { timeout: 280000 }, async (t) => {
     const [openTab, ...own] = engines[name];
     const tab = await openTab();
     try {
-      for (const group of [desktop, lineEditing, runs, ...own, offline]) await t.test(group.name, () => group(tab, server.url));
+      for (const group of [desktop, lineEditing, runs, ...own, offline]) {
+        // A violation is the likelier cause of a failure than what failed.
+        await t.test(group.name, async () => {
+          try {
+            await group(tab, server.url);
+          } finally {
+            assert.deepEqual(violations.splice(0), [], "what the page's policy blocked");
+          }
+        });
+      }
     } finally {
       await tab.close();
     }

@@ -8,7 +8,11 @@
 // for each path and `sent` the bytes of the bodies sent. With `link`
 // ({ latency in ms, rate in bytes a second }) it is a host at the end of a
 // slow link: each answer waits the latency, and all bodies at once share
-// the rate.
+// the rate. Given `violations`, it sends with every page a report-only
+// copy of the policy that the page's meta holds, and puts there the
+// browser's reports of what that policy blocks: the browser test's way to
+// hear of every violation in every engine, WebKit's driver having no way
+// to listen in before the page's own scripts run.
 import { createHash } from 'node:crypto';
 import { readFile, stat } from 'node:fs/promises';
 import { createServer } from 'node:http';
@@ -21,7 +25,7 @@ const types = {
 };
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-export async function serveFolder(folder, { maxAge, redirectIndex, link } = {}) {
+export async function serveFolder(folder, { maxAge, redirectIndex, link, violations } = {}) {
   const held = new Map();
   const site = { folder, down: false, asked: {}, sent: 0 };
   site.hold = (name) => {
@@ -44,6 +48,12 @@ export async function serveFolder(folder, { maxAge, redirectIndex, link } = {}) 
     if (site.down) return request.socket.destroy();
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
     site.asked[name] = (site.asked[name] ?? 0) + 1;
+    if (violations && request.method === 'POST' && name === '/csp-report') {
+      const report = JSON.parse(Buffer.concat(await request.toArray()))['csp-report'];
+      violations.push(`${report['effective-directive'] ?? report['violated-directive']} ${report['blocked-uri']} in ${report['document-uri']}` +
+                      (report['line-number'] ? ` at ${report['source-file']}:${report['line-number']}` : ''));
+      return response.writeHead(204).end();
+    }
     await held.get(name);
     if (link) await pause(link.latency);
     if (redirectIndex && name.endsWith('/index.html')) {
@@ -63,6 +73,9 @@ export async function serveFolder(folder, { maxAge, redirectIndex, link } = {}) 
       return response.writeHead(304).end();
     }
     response.setHeader('Content-Type', types[path.extname(file)] ?? 'application/octet-stream');
+    const policy = violations && file.endsWith('.html') &&
+      body.toString().match(/<meta http-equiv="Content-Security-Policy" content="([^"]+)">/)?.[1];
+    if (policy) response.setHeader('Content-Security-Policy-Report-Only', `${policy}; report-uri /csp-report`);
     site.sent += body.length;
     return link ? paced(response, body) : response.end(body);
   });
