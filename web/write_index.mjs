@@ -53,7 +53,7 @@ const hashes = (tag) => [...filled.matchAll(/<(script|style)\b([^>]*)>([\s\S]*?)
   .map(([, , , text]) => `'sha256-${createHash('sha256').update(text.replace(/\r\n?/g, '\n')).digest('base64')}'`);
 const sources = (...allowed) => allowed.join(' ') || "'none'";
 const policy = ["default-src 'none'", `script-src ${sources("'self'", "'wasm-unsafe-eval'", ...hashes('script'))}`,
-                `style-src ${sources(...hashes('style'))}`, "img-src 'self'", "manifest-src 'self'",
+                `style-src ${sources(...hashes('style'))}`, "img-src 'self'", "manifest-src 'self'", "connect-src 'self'",
                 "object-src 'none'", "base-uri 'none'", "form-action 'none'"].join('; ');
 const meta = '<meta http-equiv="Content-Security-Policy" content="">';
 const at = filled.indexOf(meta);
