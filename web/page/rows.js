@@ -3,11 +3,11 @@
 // it arrives. Used by the page as the program writes and by the build for
 // the start-up screen written into index.html.
 
-// A row that begins and ends with an asterisk is the title box's, and one
-// of dashes a rule: they are drawn whole, smaller where the width asks it,
-// never wrapped. One of asterisks or dashes only draws: a screen reader
-// skips it.
-const drawing = /^ *(\*+|-+) *$/;
+// A row that begins and ends with an asterisk is a box's, and a run of
+// asterisks or dashes draws a box or a rule: such rows are drawn whole,
+// smaller where the width asks it, never wrapped. One that only draws is
+// skipped by a screen reader (a typed * or -- echoed is still read).
+const drawing = /^ *(\*{3,}|-{3,}) *$/;
 const boxed = /^ *\*.*\* *$/;
 
 // The whole rows of `text`, each with its line feed, and what follows the
@@ -15,13 +15,16 @@ const boxed = /^ *\*.*\* *$/;
 function rowsOf(text) {
   const rows = text.split('\n');
   const open = rows.pop();
-  return { rows: rows.map((row) => ({ text: `${row}\n`, hidden: drawing.test(row), boxed: drawing.test(row) || boxed.test(row) })), open };
+  return { rows: rows.map((row) => {
+    const hidden = drawing.test(row);
+    return { text: `${row}\n`, hidden, whole: hidden || boxed.test(row) };
+  }), open };
 }
 
 // The rows of `text`, which ends with a line feed, as HTML.
 export function markup(text) {
   const escape = (row) => row.replace(/&/g, '&amp;').replace(/</g, '&lt;');
-  const attributes = (row) => `${row.boxed ? ' class="riquadro"' : ''}${row.hidden ? ' aria-hidden="true"' : ''}`;
+  const attributes = (row) => `${row.whole ? ' class="intera"' : ''}${row.hidden ? ' aria-hidden="true"' : ''}`;
   return rowsOf(text).rows.map((row) => `<span${attributes(row)}>${escape(row.text)}</span>`).join('');
 }
 

@@ -47,14 +47,15 @@ function show() {
   const { cleared, rows, open } = unshown.take(continued?.textContent ?? '');
   // The first run's clearing and printing of the same rows leave them in
   // place: the log would announce them again.
-  const kept = cleared && fromBuild ? alreadyShown(rows) : 0;
+  const inPlace = cleared && fromBuild ? alreadyShown(rows) : 0;
   fromBuild = false;
-  if (cleared) for (const node of [...log.childNodes].slice(kept)) node.remove();
+  if (inPlace) for (const node of [...log.childNodes].slice(inPlace)) node.remove();
+  else if (cleared) log.replaceChildren();
   else continued?.remove();
   const fragment = document.createDocumentFragment();
-  for (const row of rows.slice(kept).slice(-keptRows)) {
+  for (const row of rows.slice(inPlace).slice(-keptRows)) {
     const node = document.createElement('span');
-    if (row.boxed) node.className = 'riquadro';
+    if (row.whole) node.className = 'intera';
     if (row.hidden) node.setAttribute('aria-hidden', 'true');
     node.textContent = row.text;
     fragment.append(node);
