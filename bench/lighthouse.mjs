@@ -14,6 +14,7 @@
 import { existsSync } from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { offFeatures } from '../tests/web/engines.mjs';
 import { serveFolder } from '../tests/web/serve_folder.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -58,7 +59,6 @@ if (folderArgs.length > 1 || !existsSync(path.join(folder, 'index.html'))) {
 // the page for the CPU). chrome-launcher's own flags are kept, its list of
 // features turned off joined to ours: of two such flags Chromium would
 // heed one.
-const offFeatures = ['WebUIOmniboxPopup', 'WebUIOmniboxFullPopup', 'WebUIOmniboxAimPopup', 'PreloadTopChromeWebUI'];
 const featuresFlag = '--disable-features=';
 const defaults = Launcher.defaultFlags();
 const chromeFlags = [
@@ -149,7 +149,7 @@ async function run(name, config, url) {
       found.forEach(({ audit }) => console.log(auditLines(audit, 'unscored').join('\n')));
     }
   } finally {
-    chrome.kill();
+    await chrome.kill();
   }
 }
 

@@ -13,9 +13,10 @@ import { createServer } from 'node:net';
 // bar's own pop-up page, which kept one of two cores busy for half a
 // second, just while the page under test loaded. (Each launch gets a copy:
 // puppeteer takes --disable-features out of the list it is given.)
+export const offFeatures = ['WebUIOmniboxPopup', 'WebUIOmniboxFullPopup', 'WebUIOmniboxAimPopup', 'PreloadTopChromeWebUI'];
 const chromiumArgs = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
                       '--disable-background-networking', '--disable-component-update', '--disable-sync',
-                      '--disable-features=WebUIOmniboxPopup,WebUIOmniboxFullPopup,WebUIOmniboxAimPopup,PreloadTopChromeWebUI'];
+                      `--disable-features=${offFeatures.join(',')}`];
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
