@@ -44,6 +44,7 @@ foreach(file IN LISTS FILES)
 endforeach()
 
 list(GET FILES 0 program)
-set(TEKLO ${EMULATOR} ${root}/${program})
+# With arguments, which the program takes and ignores, as its manual says.
+set(TEKLO ${EMULATOR} ${root}/${program} --help -x)
 set(ACTUAL ${WORK}/session.actual)
 include(${CMAKE_CURRENT_LIST_DIR}/run_session.cmake)
