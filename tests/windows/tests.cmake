@@ -44,8 +44,8 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   # need it do not run.
   set(label windows)
   set(wine_prefix ${CMAKE_CURRENT_BINARY_DIR}/wine)
-  add_test_needing(wine.start "wine;wine64;wineserver;wine64" COMMAND ${wine_start})
-  add_test_needing(wine.stop "wineserver;wine64" COMMAND wineserver --kill)
+  add_test_needing(wine.start "wine;wine;wineserver;wine" COMMAND ${wine_start})
+  add_test_needing(wine.stop "wineserver;wine" COMMAND wineserver --kill)
   set_tests_properties(${tests} wine.start wine.stop
                        PROPERTIES ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${wine_prefix}")
 else()
