@@ -94,15 +94,16 @@ const placement = (tab) => tab.run(() => ({
 }));
 const reminders = (tab, count) => until(tab, `${count} reminders`, (shown) => shown.split(reminder).length > count);
 
-async function until(tab, what, test) {
+// Asks the page, 10 s at most, until `test` holds of its answers: by
+// default the console's text and the status line.
+async function until(tab, what, test, ask = () => ['terminale', 'stato'].map((id) => document.getElementById(id)?.textContent ?? '')) {
   let seen = ['', ''];
   for (const deadline = Date.now() + 10000; Date.now() < deadline; await pause(50)) {
     // A page being replaced cannot answer: ask again.
-    seen = await tab.run(() => ['terminale', 'stato'].map((id) => document.getElementById(id)?.textContent ?? ''))
-      .catch(() => seen);
+    seen = await tab.run(ask).catch(() => seen);
     if (test(...seen)) return seen[0];
   }
-  throw new Error(`never came: ${what}\n--- console:\n${seen[0]}\n--- status: ${seen[1]}`);
+  throw new Error(`never came: ${what}\n--- last seen:\n${seen.join('\n---\n')}`);
 }
 const showing = (tab, text) => until(tab, text, (shown) => shown.includes(text));
 const saying = (tab, text) => until(tab, text, (_, status) => status.includes(text));
@@ -154,7 +155,7 @@ async function desktop(tab, site) {
   await tab.run((url) => { setTimeout(() => { location.href = url; }); }, `${site}/index.html`);
   try {
     await cleared(tab);
-    for (let tries = 0; tries < 100 && await tab.run(() => document.activeElement.id) !== 'riga'; ++tries) await pause(50);
+    await until(tab, 'the focus on the typed line', (id) => id === 'riga', () => [document.activeElement?.id]);
     await play(tab, [['line', 'x'], ['quiet']]);
     assert.deepEqual(await tab.run(() => [document.documentElement.lang, document.title]), ['it', 'TeKLO v.4.0 - Quadrato Magico']);
     if (tab.page) assert.equal(await tab.run(() => typeof createTeklo), 'undefined');
@@ -185,7 +186,9 @@ async function desktop(tab, site) {
   await play(tab, [['press', Array(40).fill('Enter').join(' ')]]);
   await reminders(tab, 41);
   await tab.wheel('#schermo', 800);
-  await pause(300);  // a page that scrolls would have by now
+  // A page that scrolls would have by now; one that does not has no
+  // event to wait for.
+  await pause(300);
   const bottom = await placement(tab);
   assert.deepEqual([bottom.pageScrolls, bottom.lineInView], [false, true], 'after a wheel turn');
   await tab.press('PageUp');
@@ -267,10 +270,12 @@ async function lineEditing(tab, site) {
   // back: there Back is the driver's.
   const go = async (where, page) => {
     await tab.run((to) => { setTimeout(() => (to ? location.assign(to) : history.back())); }, where);
-    for (let tries = 0; tries < 100 && !(await tab.run(() => location.pathname).catch(() => '')).endsWith(page); ++tries) await pause(50);
+    await until(tab, `the address ${page}`, (pathname) => pathname.endsWith(page), () => [location.pathname]);
   };
   await (tab.page ? go(null, 'index.html') : tab.back());
-  await pause(300);  // WebKit empties a field in a task of its own
+  // WebKit empties the field, if it does, in a task that it queues as the
+  // page comes back: nothing the page can see says when that task has run.
+  if (!tab.page) await pause(300);
   assert.deepEqual(await tab.run(() => [window.keptWhole, document.getElementById('riga').value]), [true, '11 22'],
                    'the page from the back/forward cache, and its line');
   if (tab.page) await go(`${site}/LICENSE.txt`, 'LICENSE.txt');
@@ -340,10 +345,12 @@ async function runs(tab, site) {
   await instrument(tab, 'none');
   await tab.run(() => window.teklo.start());
   await play(tab, [['cleared'], ['paste', pasted]]);
-  await tab.run(() => new Promise(function wait(resolve) { if (window.reads[0] > 2) resolve(); else setTimeout(wait, 0, resolve); }));
+  await until(tab, 'reads of the paste', (reads) => reads > 2, () => [window.reads[0]]);
   await tab.press('Control+C');
   const reads = await tab.run(() => window.reads[0]);
   await play(tab, [['says', 'CTRL + c']]);
+  // Reads that do not come have no event: half a second is more than a
+  // dozen of the 30 ms turns in which the instance would have read.
   await pause(500);
   assert.equal(await tab.run(() => window.reads[0]), reads, 'the stopped instance went on reading');
 
@@ -352,7 +359,7 @@ async function runs(tab, site) {
   await instrument(tab, 'lateLoad');
   await tab.run(() => { window.teklo.start(); window.teklo.start(); });
   await cleared(tab);
-  await tab.run(() => new Promise(function wait(resolve) { if (window.lateFailed) resolve(); else setTimeout(wait, 10, resolve); }));
+  await until(tab, 'the late load failure', (failed) => failed, () => [window.lateFailed]);
   await play(tab, [['quiet'], ['line', 's'], ['line', '5 5 5 5'], ['shows', first('5 5 5 5')]]);
 
   // A failure that is not teklo's own exit ends the run and says so.
@@ -482,6 +489,7 @@ async function phone(tab, site) {
     ['a word composed, then committed', '56 63 76 84', '13 16',
      async (line) => { await compose(line.slice(0, 2)); await compose(line); await insert(line); await page.keyboard.press('Enter'); }],
     ['keys with keyCode 229 whose text lands later', '-5 7 -9 11', '1 13', async (line) => {
+      // The text in a task after the key's, as those keyboards send it.
       for (const ch of line) { await key229('rawKeyDown'); await pause(10); await insert(ch); await key229('keyUp'); }
       await page.keyboard.press('Enter');
     }],
