@@ -7,11 +7,12 @@
 //   usage: node browser_test.mjs PAGE_FOLDER [ENGINE...]
 // WebKit's browser needs a display: run the test under xvfb-run.
 import assert from 'node:assert/strict';
-import { cpSync, mkdtempSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
+import { appendFileSync, cpSync, mkdtempSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, test } from 'node:test';
 import { pathToFileURL } from 'node:url';
+import { notKept } from '../../web/page/messages.js';
 import { pageFiles, writeServiceWorker } from '../../web/service_worker.mjs';
 import { fromWeb, launch } from './engines.mjs';
 import { serveFolder } from './serve_folder.mjs';
@@ -434,6 +435,10 @@ async function firstVisit(tab, site) {
 async function offline(tab) {
   const same = rebuilt(() => {});
   const changed = rebuilt((index) => writeFileSync(index, readFileSync(index, 'utf8').replace('<title>', '<title>B ')));
+  // Copies that no service worker can keep.
+  const unkept = { 'no sw.js': rebuilt(() => {}), 'a file changed after the build summed it': rebuilt(() => {}) };
+  rmSync(path.join(unkept['no sw.js'], 'sw.js'));
+  appendFileSync(path.join(unkept['a file changed after the build summed it'], 'LICENSE.txt'), '\n');
   const caching = await serveFolder(folder, { maxAge: 600, violations });
   const redirecting = await serveFolder(folder, { redirectIndex: true, violations });
   try {
@@ -468,9 +473,16 @@ async function offline(tab) {
       await tab.goto(`${redirecting.url}/index.html`).catch(() => {});
       await cleared(tab);
     }
+
+    // A page that cannot be kept says so.
+    for (const [what, copy] of Object.entries(unkept)) {
+      const host = await serveFolder(copy, { violations });
+      await tab.goto(`${host.url}/`);
+      await until(tab, `with ${what}: ${notKept()}`, (_, status) => status.includes(notKept())).finally(() => host.close());
+    }
   } finally {
     for (const site of [caching, redirecting]) site.close();
-    for (const copy of [same, changed]) rmSync(copy, { recursive: true });
+    for (const copy of [same, changed, ...Object.values(unkept)]) rmSync(copy, { recursive: true });
   }
 }
 
