@@ -446,7 +446,9 @@ async function offline(tab) {
     console.log(`caches: ${cacheName(folder)} the build, ${cacheName(same)} a copy, ${cacheName(changed)} a copy with one change`);
 
     // A host that caches for ten minutes: build B arrives in a reload or
-    // two at the address people save, the folder's, and stays offline.
+    // two at the address people save, the folder's, and stays offline; the
+    // cache of A goes once B is whole.
+    const kept = async (page) => assert.deepEqual(await tab.run(() => caches.keys()), [`${caching.url}/ ${cacheName(page)}`], 'the caches kept');
     await open(tab, caching.url, '');
     await firstVisit(tab, caching);
     // B caught half-way through its upload: its service worker, A's page.
@@ -454,9 +456,11 @@ async function offline(tab) {
     caching.folder = same;
     await open(tab, caching.url, '');
     await updated(tab);
+    await kept(folder);
     caching.folder = changed;
     await open(tab, caching.url, '');
     await updated(tab);
+    await kept(changed);
     await open(tab, caching.url, '');
     caching.down = true;
     await open(tab, caching.url, '');
