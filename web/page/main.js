@@ -15,9 +15,11 @@ import { copy } from './clipboard.js';
 import { field, screenBox } from './elements.js';
 import { onConsoleClick, onConsolePointerDown, onKey } from './keys.js';
 import { endOfInput, enter, interrupt, onBeforeInput, onPaste } from './line.js';
+import { notKept } from './messages.js';
 import { handOver, start } from './run.js';
 import { fitToViewport, keepLineInView, noteScroll } from './scrolling.js';
 import { applySize, changeSize, sizeChanged } from './size.js';
+import { say } from './status.js';
 
 document.addEventListener('keydown', onKey);
 document.addEventListener('paste', onPaste);
@@ -69,12 +71,21 @@ if (location.protocol.startsWith('http')) {
   addEventListener('load', () => {
     document.head.append(Object.assign(document.createElement('link'),
                                        { rel: 'manifest', href: 'manifest.webmanifest' }));
+    // A page that no worker keeps says so, once: sw.js missing or broken,
+    // or the first install failed (a file not the one the build summed).
+    // Not a failed update, after which the version before still works
+    // offline, nor the update asked for offline, which cannot but fail.
+    const unkept = (registration) => { if (!registration?.active) say(notKept()); };
     // Asked at every start, an update does not wait on the browser's own
     // schedule, which a reload soon after another can put off. Not while
     // a worker is installing, as on a first visit, where register() has
     // just fetched sw.js: asking again would only fetch it once more. The
     // tests wait on it.
-    window.teklo.updating = navigator.serviceWorker?.register('sw.js')
-      .then((registration) => registration.installing || registration.update()).catch(() => {});
+    window.teklo.updating = navigator.serviceWorker?.register('sw.js').then((registration) => {
+      const worker = registration.installing;
+      if (!worker) return registration.update().catch(() => unkept(registration));
+      worker.addEventListener('statechange', () => { if (worker.state === 'redundant') unkept(registration); });
+      return worker;
+    }, () => unkept());
   });
 }

@@ -23,3 +23,8 @@ export function failed(reason) {
 export function copied(done) {
   return done ? 'Testo copiato.' : 'Copia non riuscita: il testo resta selezionato, copiarlo con il menu del browser.';
 }
+
+// The service worker could not keep the page: it works only online.
+export function notKept() {
+  return 'La pagina non funzionerà senza rete: non è stato possibile salvarne una copia.';
+}
