@@ -382,6 +382,10 @@ async function runs(tab, site) {
   await instrument(tab, 'brokenWrite');
   await tab.run(() => window.teklo.start());
   await saying(tab, 'teklo si è fermato per un errore (guasto).');
+
+  // From a file, as a double click opens it, under the page's policy.
+  await tab.goto(pathToFileURL(path.join(folder, 'index.html')).href);
+  await play(tab, [['cleared'], ['line', 'h'], ['shows', help]]);
 }
 
 // --- Every engine: offline, updates, and hosts that cache or redirect ---
