@@ -316,9 +316,6 @@ TEST(Terminal, ClearsInOrderAndEndsWhenTheInputEnds) {
       {"h\nq\n", "\x1b[H\x1b[2J\n\n   Help TeKLO v.4.0\n"},
       // The screen is the output's: keys from a pipe do not stop its clearing.
       {"q\n", "\x1b[H\x1b[2J\n\n\n****", true},
-      // What was written before a clearing is not held back until after it.
-      {"x s\n1 2 3 4\nq\n", "oppure CTRL + c per terminare.\n\n\nMenu' S,H,Q inserire una lettera e premere Invio."
-                "\n\x1b[H\x1b[2JTEKLO v.4.0\n"},
       // Ctrl+D hands over "56"; the second, on an empty line, ends the
       // input for good: the missing numbers are 0 and the program ends.
       {"s\n56\x04\x04", "Prima sestina giocabile da un(1) Euro : 56 0 0 0 71 3\n"},
