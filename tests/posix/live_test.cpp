@@ -15,11 +15,13 @@
 #include <sys/prctl.h>  // PR_SET_PDEATHSIG: Linux
 #endif
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -62,6 +64,10 @@ struct session {
   int to_child;
   int from_child;  // the same descriptor as `to_child` under a terminal
   std::string output;
+  // The end of the keys' pipe that teklo reads, kept open here too, as a
+  // parent sharing the pipe would; while it is, writing keys never raises
+  // SIGPIPE in the test.
+  int child_input = -1;
 
   // Collects output until `text` appears; false on the end of output,
   // after ten seconds, or past the limit.
@@ -103,6 +109,7 @@ struct session {
     waitpid(pid, &status, 0);
     close(to_child);
     if (from_child != to_child) close(from_child);
+    if (child_input >= 0) close(child_input);
     return !hung && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 };
@@ -115,7 +122,6 @@ session start_with_pipes(int status_flags = 0) {
     if (fcntl(fd, F_SETFL, status_flags) != 0) ADD_FAILURE() << "fcntl";
   const pid_t pid = fork();
   if (pid == 0) {
-    signal(SIGPIPE, SIG_DFL);
     dup2(keys[0], STDIN_FILENO);
     dup2(texts[1], STDOUT_FILENO);
     // With a standard stream closed, pipe() may have handed out its number.
@@ -123,9 +129,8 @@ session start_with_pipes(int status_flags = 0) {
       if (fd > STDERR_FILENO) close(fd);
     exec_teklo();
   }
-  close(keys[0]);
   close(texts[1]);
-  return {pid, keys[1], texts[0], {}};
+  return {pid, keys[1], texts[0], {}, keys[0]};
 }
 
 // With `keys_piped` only the output goes to the terminal.
@@ -172,17 +177,41 @@ std::string session_file(std::string_view name) {
   return std::string(SESSIONS_DIR "/") + std::string(name);
 }
 
-// Where the program's standard output goes.
-enum class sink { file, full_disk, closed, reader_gone };
+// Where the program's standard output goes: a pipe whose reader has gone
+// with SIGPIPE's default action, or ignored.
+enum class sink { file, full_disk, closed, reader_gone, reader_gone_ignored };
 
 struct outcome {
-  int status;
+  int status;  // as a shell gives it: 128 and the number of a signal that ended it
   std::string output;  // what reached the file, for sink::file
   std::string error;
+  long peak_kb;  // the most memory it held
 };
 
-// Runs teklo to its end on `input` and collects what it says.
-outcome run(int input, sink output) {
+// Makes an Italian locale of the test's own in LOCALE_DIR, from Debian's
+// sources, so that no test depends on the locales a machine has.
+bool make_italian_locale() {
+  mkdir(LOCALE_DIR, 0755);
+  return std::system("localedef -i it_IT -f UTF-8 " LOCALE_DIR "/it_IT.UTF-8"
+                     " > /dev/null 2>&1") == 0;
+}
+
+// A number of 100 MB digits to calculate with, in a scratch file.
+int huge_number() {
+  const int file = scratch_file();
+  const std::string digits(std::size_t{1} << 20, '9');
+  bool written = write(file, "s\n", 2) == 2;
+  for (int i = 0; i < 100; ++i)
+    written = written && write(file, digits.data(), digits.size()) ==
+                             static_cast<ssize_t>(digits.size());
+  if (!written || write(file, " 1 2 3\nq\n", 9) != 9) ADD_FAILURE() << "scratch file";
+  lseek(file, 0, SEEK_SET);
+  return file;
+}
+
+// Runs teklo to its end on `input` and collects what it says; with
+// `italian`, under the locale make_italian_locale() made.
+outcome run(int input, sink output, bool italian = false) {
   const int file = scratch_file();
   int error[2], gone[2];
   if (file < 0 || pipe(error) != 0 || pipe(gone) != 0) ADD_FAILURE() << "set-up";
@@ -196,19 +225,28 @@ outcome run(int input, sink output) {
       case sink::file: dup2(file, STDOUT_FILENO); break;
       case sink::full_disk: dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO); break;
       case sink::closed: close(STDOUT_FILENO); break;
-      case sink::reader_gone: dup2(gone[1], STDOUT_FILENO); break;
+      case sink::reader_gone:
+      case sink::reader_gone_ignored: dup2(gone[1], STDOUT_FILENO); break;
     }
-    // A parent that ignores SIGPIPE leaves it so: the write fails instead.
-    signal(SIGPIPE, output == sink::reader_gone ? SIG_IGN : SIG_DFL);
+    // Set in this child alone. A parent that ignores SIGPIPE leaves it so:
+    // the write fails instead.
+    signal(SIGPIPE, output == sink::reader_gone_ignored ? SIG_IGN : SIG_DFL);
+    if (italian) {
+      setenv("LOCPATH", LOCALE_DIR, 1);
+      setenv("LC_ALL", "it_IT.UTF-8", 1);
+    }
     exec_teklo();
   }
   close(error[1]);
   close(gone[1]);
-  outcome result{-1, {}, read_all(error[0])};
+  outcome result{-1, {}, read_all(error[0]), 0};
   close(error[0]);
   int status = 0;
-  waitpid(pid, &status, 0);
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.status = 128 + WTERMSIG(status);
+  result.peak_kb = usage.ru_maxrss;  // kB on Linux
   lseek(file, 0, SEEK_SET);
   result.output = read_all(file);
   close(file);
@@ -217,33 +255,50 @@ outcome run(int input, sink output) {
 
 // No failure may pass for success: whatever stops the program from
 // reading all its input or writing all its output ends it with status 1
-// and says why. Output already written stays.
-TEST(Failures, EndWithStatusOneAndTheReason) {
-  struct failure_case {
-    const char* input;
+// and says why, in the C library's English whatever the locale; a reader
+// that goes ends it by SIGPIPE, as any filter. Output already written
+// stays. Input of any length takes the same memory.
+TEST(Runs, EndWithTheirStatusAndReason) {
+  struct run_case {
+    const char* input;  // a session's keys, a path, or "" for a number of 100 MB digits
     sink output;
     int status;
     const char* error;
-    const char* expected_output;  // session whose .out the output must match
+    const char* expected_output = nullptr;  // session whose .out the output must match
+    bool italian = false;
   } const cases[] = {
       {"calculation.in", sink::file, 0, "", "calculation.out"},
       {"calculation.in", sink::full_disk, 1,
-       "teklo: impossibile scrivere l'output: No space left on device\n", nullptr},
+       "teklo: impossibile scrivere l'output: No space left on device\n"},
+      {"calculation.in", sink::full_disk, 1,
+       "teklo: impossibile scrivere l'output: No space left on device\n", nullptr, true},
       {"calculation.in", sink::closed, 1,
-       "teklo: impossibile scrivere l'output: Bad file descriptor\n", nullptr},
-      {"calculation.in", sink::reader_gone, 1,
-       "teklo: impossibile scrivere l'output: Broken pipe\n", nullptr},
+       "teklo: impossibile scrivere l'output: Bad file descriptor\n"},
+      {"calculation.in", sink::reader_gone, 128 + SIGPIPE, ""},
+      {"calculation.in", sink::reader_gone_ignored, 1,
+       "teklo: impossibile scrivere l'output: Broken pipe\n"},
       // The start-up screen, written before the read, is not lost.
       {"/", sink::file, 1, "teklo: impossibile leggere l'input: Is a directory\n", "empty.out"},
+      {"", sink::file, 0, ""},
   };
-  for (const failure_case& t : cases) {
+  ASSERT_TRUE(make_italian_locale())
+      << "localedef could not make it_IT.UTF-8: apt-get install locales";
+  long cases_peak_kb = 0;
+  for (const run_case& t : cases) {
     const std::string input = t.input[0] == '/' ? t.input : session_file(t.input);
-    SCOPED_TRACE(testing::Message() << input << ", output " << static_cast<int>(t.output));
-    const int file = open(input.c_str(), O_RDONLY);
-    const outcome result = run(file, t.output);
+    SCOPED_TRACE(testing::Message() << (*t.input ? input : "100 MB of digits") << ", output "
+                                    << static_cast<int>(t.output) << (t.italian ? ", it_IT" : ""));
+    const int file = *t.input ? open(input.c_str(), O_RDONLY) : huge_number();
+    const outcome result = run(file, t.output, t.italian);
     close(file);
     EXPECT_EQ(result.status, t.status);
     EXPECT_EQ(result.error, t.error);
+    // A number of 100 MB digits takes the memory of a calculation, give or
+    // take a few pages: no more than 16 MB over the first case's.
+    if (!*t.input) {
+      EXPECT_LT(result.peak_kb, cases_peak_kb + 16 * 1024);
+    }
+    if (&t == cases) cases_peak_kb = result.peak_kb;
     if (t.expected_output) {
       EXPECT_EQ(result.output, read_file(session_file(t.expected_output)));
     }
@@ -265,7 +320,6 @@ TEST(Pipes, NonBlockingPipesLoseNothing) {
   // Bursts of keys far apart, and output read a little at a time: teklo
   // must wait both for its input and for room in its output. A burst is
   // no whole number of calculations, so numbers are split between reads.
-  signal(SIGPIPE, SIG_IGN);  // Should teklo stop early, the test must say so, not die.
   session s = start_with_pipes(O_NONBLOCK);
   std::string_view unsent = keys;
   const auto deadline = steady_clock::now() + std::chrono::seconds(10);
@@ -282,6 +336,9 @@ TEST(Pipes, NonBlockingPipesLoseNothing) {
     ASSERT_LE(s.output.size(), expected.size());
     std::this_thread::sleep_for(std::chrono::microseconds(300));
   }
+  // The descriptor's flags are the parent's too: teklo waits, never changes them.
+  EXPECT_EQ(fcntl(s.child_input, F_GETFL) & O_NONBLOCK, O_NONBLOCK)
+      << "teklo changed its input's flags";
   EXPECT_EQ(s.finish(), 0);
   EXPECT_EQ(s.output.size(), expected.size());
   EXPECT_TRUE(s.output == expected);
@@ -316,9 +373,6 @@ TEST(Terminal, ClearsInOrderAndEndsWhenTheInputEnds) {
       {"h\nq\n", "\x1b[H\x1b[2J\n\n   Help TeKLO v.4.0\n"},
       // The screen is the output's: keys from a pipe do not stop its clearing.
       {"q\n", "\x1b[H\x1b[2J\n\n\n****", true},
-      // What was written before a clearing is not held back until after it.
-      {"x s\n1 2 3 4\nq\n", "oppure CTRL + c per terminare.\n\n\nMenu' S,H,Q inserire una lettera e premere Invio."
-                "\n\x1b[H\x1b[2JTEKLO v.4.0\n"},
       // Ctrl+D hands over "56"; the second, on an empty line, ends the
       // input for good: the missing numbers are 0 and the program ends.
       {"s\n56\x04\x04", "Prima sestina giocabile da un(1) Euro : 56 0 0 0 71 3\n"},

@@ -23,6 +23,7 @@ set(command ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:teklo>)
 list(TRANSFORM command REPLACE "(.+)" "\"\\1\"")
 list(JOIN command "," command)
 target_compile_definitions(live_test PRIVATE "TEKLO_COMMAND=${command}"
-                                             SESSIONS_DIR="${CMAKE_CURRENT_SOURCE_DIR}/sessions")
+                                             SESSIONS_DIR="${CMAKE_CURRENT_SOURCE_DIR}/sessions"
+                                             LOCALE_DIR="${CMAKE_CURRENT_BINARY_DIR}/locale")
 add_test(NAME live_test COMMAND live_test)
 set_label_and_time_limit(live 120 live_test)
