@@ -12,6 +12,7 @@ need git git
 need cmake cmake
 need g++ g++
 need gzip gzip
+need tar tar
 need sha256sum coreutils
 need dpkg-buildflags dpkg-dev
 need dpkg-shlibdeps dpkg-dev
@@ -88,6 +89,26 @@ debian_package amd64 build-linux
 debian_package arm64 build-arm64 --preset linux-arm64
 debian_package armhf build-armhf --preset linux-armhf
 
+# The static Linux program for the Debian architecture $1, as the folder
+# $name-linux-$2 in a tarball: built with that architecture's hardening
+# and the preset $3, with names in sorted order, no owners, and every time
+# the commit's.
+static_tarball() {
+  (
+    cd "$src"
+    export CXXFLAGS="$(debian_flags "$1" CPPFLAGS CXXFLAGS) $prefix_map"
+    export LDFLAGS="$(debian_flags "$1" LDFLAGS)"
+    cmake --preset "$3" -B "build-$3" -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF > /dev/null
+    cmake --build "build-$3" -j2 > /dev/null
+    cmake --install "build-$3" --strip --prefix "$work/$name-linux-$2" > /dev/null
+  )
+  tar -C "$work" --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$SOURCE_DATE_EPOCH" \
+      --format=gnu -cf - "$name-linux-$2" | gzip -n -9 > "$work/$name-linux-$2.tar.gz"
+}
+static_tarball amd64 x86_64 linux-static
+static_tarball arm64 aarch64 linux-static-arm64
+static_tarball armhf armhf linux-static-armhf
+
 # Zips the installed folder $1 (under $work) as $1.zip: names in sorted
 # order, every time the commit's, and no owners or other times, which
 # the archivers would otherwise take from the file system.
@@ -126,7 +147,8 @@ zip_folder "$name-web"
 
 mkdir -p "$dist"
 artifacts=("teklo_${version}_amd64.deb" "teklo_${version}_arm64.deb" "teklo_${version}_armhf.deb"
+           "$name-linux-x86_64.tar.gz" "$name-linux-aarch64.tar.gz" "$name-linux-armhf.tar.gz"
            "$name-win64.zip" "$name-win32.zip" "$name-web.zip" "$name.tar.gz")
-cp "$src"/build-{linux,arm64,armhf}/teklo_*.deb "$work/$name-win64.zip" "$work/$name-win32.zip" \
-   "$work/$name-web.zip" "$work/$name.tar.gz" "$dist/"
+cp "$src"/build-{linux,arm64,armhf}/teklo_*.deb "$work/$name"-linux-*.tar.gz "$work/$name-win64.zip" \
+   "$work/$name-win32.zip" "$work/$name-web.zip" "$work/$name.tar.gz" "$dist/"
 (cd "$dist" && sha256sum "${artifacts[@]}" > SHA256SUMS && cat SHA256SUMS)
