@@ -237,16 +237,18 @@ async function desktop(tab, site) {
   await tab.run(() => {
     window.keptKeys = {};
     addEventListener('keydown', ({ key, ctrlKey, shiftKey, defaultPrevented }) => {
+      if (['Control', 'Shift'].includes(key)) return;
       const name = `${ctrlKey ? 'Control+' : ''}${shiftKey ? 'Shift+' : ''}${key.length === 1 ? key.toUpperCase() : key}`;
       (window.keptKeys[name] ??= []).push(defaultPrevented);
     });
   });
 
-  // Ctrl+D ends it; the rows stay for the mouse and the keys that scroll
-  // and select, and a copy says it copied.
+  // Ctrl+D ends it; the rows stay for the mouse, the keys that scroll and
+  // select, and a console's keys, which do nothing then; a copy says it
+  // copied.
   await play(tab, [['press', 'Control+D'], ['says', 'stato di uscita 0']]);
   const ended = await consoleText(tab);
-  await play(tab, [['click', '#terminale span'], ['press', 'PageUp PageDown Control+A Control+Shift+C'],
+  await play(tab, [['click', '#terminale span'], ['press', 'PageUp PageDown Control+D Control+U Control+A Control+Shift+C'],
                    ['says', 'Testo copiato.'], ['says', 'stato di uscita 0']]);
   assert.equal(await consoleText(tab), ended);
   await play(tab, [
