@@ -263,14 +263,18 @@ async function desktop(tab, site) {
   assert.deepEqual(taken.filter((key) => !keptKeys[key]?.every((kept) => kept)), [],
                    `keys left to the browser (each press, whether kept): ${JSON.stringify(keptKeys)}`);
 
-  // Where the clipboard's interface is missing, the browser's copy command
-  // is asked: what it did not copy is said so, and stays selected.
-  await tab.run(() => { Object.defineProperty(navigator, 'clipboard', { value: undefined }); });
-  for (const [outcome, said] of [['refused', copyOutcome(false)], ['done', copyOutcome(true)], ['throws', copyOutcome(false)]]) {
-    await tab.run((how) => {
-      document.execCommand = () => { if (how === 'throws') throw new Error('chiuso'); return how === 'done'; };
-    }, outcome);
-    await play(tab, [['click', '[data-tasto="copia"]'], ['says', said]]);
+  // Where the clipboard's interface is missing, or refuses, the browser's
+  // copy command is asked: what it did not copy is said so, and stays
+  // selected. Each case says something other than the one before.
+  for (const [clipboard, command, said] of [['missing', 'refuses', false], ['missing', 'copies', true], ['missing', 'throws', false],
+                                            ['refusing', 'copies', true], ['refusing', 'refuses', false]]) {
+    await tab.run((interfaceIs, commandDoes) => {
+      const writeText = () => Promise.reject(new DOMException('negato', 'NotAllowedError'));
+      Object.defineProperty(navigator, 'clipboard', { value: interfaceIs === 'missing' ? undefined : { writeText }, configurable: true });
+      document.execCommand = () => { if (commandDoes === 'throws') throw new Error('chiuso'); return commandDoes === 'copies'; };
+    }, clipboard, command);
+    await play(tab, [['click', '[data-tasto="copia"]'], ['says', copyOutcome(said)]]);
+    const outcome = `${clipboard} interface, a command that ${command}`;
     assert.ok((await tab.run(() => String(getSelection()))).includes(menuLine), `copy ${outcome}: the rows not selected`);
   }
 
