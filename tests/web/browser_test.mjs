@@ -212,7 +212,7 @@ async function desktop(tab, site) {
     document.getElementById('riga').blur();  // as the mouse's press on a row does
     document.getElementById('terminale').dispatchEvent(new MouseEvent('click', { bubbles: true }));
   });
-  assert.deepEqual([back < bottom.rows, (await placement(tab)).rows], [true, back], 'Page Up, then a click');
+  assert.equal((await placement(tab)).rows, back, 'the console scrolled back, then a click');
 
   // Browser zoom, as a window half as large at twice the pixel ratio,
   // enlarges the text on the screen instead of refitting it back.
