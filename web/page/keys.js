@@ -8,7 +8,10 @@ import { scrollPage } from './scrolling.js';
 
 // The keys teklo uses, and those that mean in a console what they do not
 // in a text field: select-all and the scrollback's Page Up and Down (in
-// Firefox the typed line would take those and go nowhere). Every other
+// Firefox the typed line would take those and go nowhere). Ctrl+D and
+// Ctrl+U stay the console's after teklo has ended, when they do nothing:
+// pressed once more out of habit, they would bookmark the page or open
+// its source in Chrome and Firefox. Every other
 // key does what it does in the browser: scrolling, selecting, finding,
 // zooming, reloading.
 export function onKey(event) {
@@ -28,10 +31,10 @@ export function onKey(event) {
   } else if (key === 'Enter' && !event.ctrlKey && !event.metaKey && !event.altKey) {
     event.preventDefault();
     enter();
-  } else if (control && key === 'd' && running()) {
+  } else if (control && key === 'd') {
     event.preventDefault();
     endOfInput();
-  } else if (control && key === 'u' && running()) {
+  } else if (control && key === 'u') {
     event.preventDefault();
     eraseLine();
   } else if (selectsRows(event)) {
