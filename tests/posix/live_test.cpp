@@ -68,6 +68,9 @@ struct session {
   // parent sharing the pipe would; while it is, writing keys never raises
   // SIGPIPE in the test.
   int child_input = -1;
+  // The end of the output's pipe that teklo writes, kept open only by a
+  // test that looks at its flags: while it is, the output never ends.
+  int child_output = -1;
 
   // Collects output until `text` appears; false on the end of output,
   // after ten seconds, or past the limit.
@@ -100,6 +103,7 @@ struct session {
   // Reads the rest of the output and returns the exit status, or -1 if the
   // program did not end by itself.
   int finish() {
+    if (child_output >= 0) close(child_output);
     const auto deadline = steady_clock::now() + std::chrono::seconds(10);
     while (read_more(deadline)) {
     }
@@ -115,7 +119,7 @@ struct session {
 };
 
 // `status_flags` go to both pipes, at both ends.
-session start_with_pipes(int status_flags = 0) {
+session start_with_pipes(int status_flags = 0, bool keep_output_end = false) {
   int keys[2], texts[2];
   if (pipe(keys) != 0 || pipe(texts) != 0) ADD_FAILURE() << "pipe";
   for (int fd : {keys[0], keys[1], texts[0], texts[1]})
@@ -129,8 +133,8 @@ session start_with_pipes(int status_flags = 0) {
       if (fd > STDERR_FILENO) close(fd);
     exec_teklo();
   }
-  close(texts[1]);
-  return {pid, keys[1], texts[0], {}, keys[0]};
+  if (!keep_output_end) close(texts[1]);
+  return {pid, keys[1], texts[0], {}, keys[0], keep_output_end ? texts[1] : -1};
 }
 
 // With `keys_piped` only the output goes to the terminal.
@@ -320,7 +324,7 @@ TEST(Pipes, NonBlockingPipesLoseNothing) {
   // Bursts of keys far apart, and output read a little at a time: teklo
   // must wait both for its input and for room in its output. A burst is
   // no whole number of calculations, so numbers are split between reads.
-  session s = start_with_pipes(O_NONBLOCK);
+  session s = start_with_pipes(O_NONBLOCK, true);
   std::string_view unsent = keys;
   const auto deadline = steady_clock::now() + std::chrono::seconds(10);
   for (int turn = 0;; ++turn) {
@@ -330,15 +334,15 @@ TEST(Pipes, NonBlockingPipesLoseNothing) {
     }
     char buffer[4096];
     const ssize_t n = read(s.from_child, buffer, sizeof buffer);
-    if (n == 0) break;
     if (n > 0) s.output.append(buffer, static_cast<std::size_t>(n));
     ASSERT_LT(steady_clock::now(), deadline) << "teklo stopped after " << s.output.size() << " bytes";
     ASSERT_LE(s.output.size(), expected.size());
+    if (s.output.size() == expected.size()) break;
     std::this_thread::sleep_for(std::chrono::microseconds(300));
   }
-  // The descriptor's flags are the parent's too: teklo waits, never changes them.
-  EXPECT_EQ(fcntl(s.child_input, F_GETFL) & O_NONBLOCK, O_NONBLOCK)
-      << "teklo changed its input's flags";
+  // The descriptors' flags are the parent's too: teklo waits, never changes them.
+  for (const auto& [end, name] : {std::pair{s.child_input, "input"}, {s.child_output, "output"}})
+    EXPECT_EQ(fcntl(end, F_GETFL) & O_NONBLOCK, O_NONBLOCK) << "teklo changed its " << name << "'s flags";
   EXPECT_EQ(s.finish(), 0);
   EXPECT_EQ(s.output.size(), expected.size());
   EXPECT_TRUE(s.output == expected);
