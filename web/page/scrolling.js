@@ -24,7 +24,7 @@ export function followLine() {
 // Page Up and Page Down scroll the console a page less one row, as a
 // terminal's scrollback does.
 export function scrollPage(direction) {
-  const row = parseFloat(getComputedStyle(screenBox).fontSize) * 1.2;
+  const row = parseFloat(getComputedStyle(screenBox).lineHeight);  // the style sheet's, in pixels
   screenBox.scrollBy(0, direction * Math.max(row, screenBox.clientHeight - row));
 }
 
